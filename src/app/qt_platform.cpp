@@ -1,0 +1,181 @@
+#include "app/qt_platform.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
+#include <cstdlib>
+#include <ctime>
+
+#include "engine/sorvantel_doc.h"
+
+namespace sorv {
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+QString FilterText(const FileDialogSpec& spec) {
+    QStringList list;
+    for (const auto& f : spec.filters) list << Q(f);
+    return list.join(";;");
+}
+
+std::string EnvOrHome(const char* var, const char* homeSuffix) {
+    const char* v = std::getenv(var);
+    if (v && *v == '/') return v;
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : "/tmp") + homeSuffix;
+}
+
+}  // namespace
+
+QtPlatform::QtPlatform() = default;
+QtPlatform::~QtPlatform() = default;
+
+void QtPlatform::SetMainTitle(const std::string& title) {
+    if (mainWindow_) mainWindow_->setWindowTitle(Q(title));
+}
+
+void QtPlatform::UpdateAllViews() {
+    if (view_) view_->update();
+}
+
+void QtPlatform::RefreshCommandStates() {
+    if (refresher_) refresher_();
+}
+
+void QtPlatform::SetWaitCursor(bool on) {
+    if (on) {
+        QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+        ++waitCursorDepth_;
+    } else if (waitCursorDepth_ > 0) {
+        QApplication::restoreOverrideCursor();
+        --waitCursorDepth_;
+    }
+}
+
+void QtPlatform::ShowMessage(const std::string& text) {
+    QMessageBox box(QMessageBox::NoIcon, "Sorvantel", Q(text), QMessageBox::Ok, mainWindow_);
+    box.exec();
+}
+
+bool QtPlatform::AskYesNo(const std::string& text) {
+    QMessageBox box(QMessageBox::Question, "Sorvantel", Q(text), QMessageBox::Yes | QMessageBox::No, mainWindow_);
+    return box.exec() == QMessageBox::Yes;
+}
+
+bool QtPlatform::OpenFileDialog(const FileDialogSpec& spec, std::string& path) {
+    QFileDialog dlg(mainWindow_, Q(spec.title), QString(), FilterText(spec));
+    dlg.setFileMode(QFileDialog::ExistingFile);
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    if (!spec.defaultSuffix.empty()) dlg.setDefaultSuffix(Q(spec.defaultSuffix));
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
+    path = dlg.selectedFiles().first().toStdString();
+    return true;
+}
+
+bool QtPlatform::OpenFilesDialog(const FileDialogSpec& spec, std::vector<std::string>& paths) {
+    QFileDialog dlg(mainWindow_, Q(spec.title), QString(), FilterText(spec));
+    dlg.setFileMode(QFileDialog::ExistingFiles);
+    dlg.setAcceptMode(QFileDialog::AcceptOpen);
+    if (!spec.defaultSuffix.empty()) dlg.setDefaultSuffix(Q(spec.defaultSuffix));
+    if (dlg.exec() != QDialog::Accepted) return false;
+    paths.clear();
+    for (const QString& f : dlg.selectedFiles()) paths.push_back(f.toStdString());
+    return !paths.empty();
+}
+
+bool QtPlatform::SaveFileDialog(const FileDialogSpec& spec, std::string& path) {
+    QFileDialog dlg(mainWindow_, Q(spec.title), QString(), FilterText(spec));
+    dlg.setFileMode(QFileDialog::AnyFile);
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    if (!spec.defaultSuffix.empty()) dlg.setDefaultSuffix(Q(spec.defaultSuffix));
+    if (!spec.initialName.empty()) dlg.selectFile(Q(spec.initialName));
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
+    path = dlg.selectedFiles().first().toStdString();
+    return true;
+}
+
+bool QtPlatform::BrowseFolderDialog(const std::string& title, const std::string& initialDir, std::string& chosenDir) {
+    QString dir = QFileDialog::getExistingDirectory(mainWindow_, Q(title), Q(initialDir));
+    if (dir.isEmpty()) return false;
+    chosenDir = dir.toStdString();
+    return true;
+}
+
+int QtPlatform::CreateViewTimer(int id, int periodMs) {
+    if (timers_.count(id)) return id;
+    auto* timer = new QTimer(this);
+    timer->setInterval(periodMs);
+    connect(timer, &QTimer::timeout, this, [this, id] {
+        if (doc_) doc_->OnViewTimer(id);
+        RefreshCommandStates();
+    });
+    timer->start();
+    timers_[id] = timer;
+    return id;
+}
+
+void QtPlatform::KillViewTimer(int id) {
+    auto it = timers_.find(id);
+    if (it == timers_.end()) return;
+    it->second->stop();
+    it->second->deleteLater();
+    timers_.erase(it);
+}
+
+int64_t QtPlatform::NowUtc() { return static_cast<int64_t>(std::time(nullptr)); }
+
+CalendarTime QtPlatform::ToUtc(int64_t t) {
+    time_t tt = static_cast<time_t>(t);
+    CalendarTime tm{};
+    gmtime_r(&tt, &tm);
+    return tm;
+}
+
+CalendarTime QtPlatform::ToLocal(int64_t t) {
+    time_t tt = static_cast<time_t>(t);
+    CalendarTime tm{};
+    localtime_r(&tt, &tm);
+    return tm;
+}
+
+bool QtPlatform::LocalToUtc(const CalendarTime& local, int64_t& out) {
+    // Try the daylight-saving reading first so that a repeated autumn hour takes its first
+    // occurrence; accept it only if it converts back to the same clock time.
+    for (int isdst : {1, 0, -1}) {
+        CalendarTime copy = local;
+        copy.tm_isdst = isdst;
+        time_t t = mktime(&copy);
+        if (t == static_cast<time_t>(-1)) continue;
+        CalendarTime back{};
+        localtime_r(&t, &back);
+        if (isdst == -1 || (back.tm_hour == local.tm_hour && back.tm_min == local.tm_min &&
+                            back.tm_mday == local.tm_mday && back.tm_isdst == isdst)) {
+            out = static_cast<int64_t>(t);
+            return true;
+        }
+    }
+    return false;
+}
+
+void QtPlatform::WaitStep(int sleepMs) {
+    // The main window refuses to close while a script runs, so delivering every event is safe.
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    RefreshCommandStates();
+    QThread::msleep(static_cast<unsigned long>(sleepMs));
+}
+
+std::string QtPlatform::SettingsFilePath() {
+    return EnvOrHome("XDG_CONFIG_HOME", "/.config") + "/KELD/Sorvantel/settings.reg";
+}
+
+std::string QtPlatform::DefaultLogDirectory() {
+    return EnvOrHome("XDG_DATA_HOME", "/.local/share") + "/KELD/Sorvantel/log files/";
+}
+
+}  // namespace sorv

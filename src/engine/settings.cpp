@@ -1,0 +1,111 @@
+// Persistent settings: read once at construction, written once at exit, in the order and
+// byte forms of the program's registry key (the five doubles as 8 raw bytes under REG_DWORD).
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+
+#include "engine/registry_file.h"
+#include "engine/sorvantel_doc.h"
+
+namespace sorv {
+
+namespace {
+
+const char kSettingsKey[] = "HKEY_CURRENT_USER\\SOFTWARE\\KELD\\Sorvantel";
+constexpr size_t kMaxLogDirectoryBytes = 126;
+
+struct IntSetting { const char* name; int CSorvantelDoc::*field; };
+struct DoubleSetting { const char* name; double CSorvantelDoc::*field; };
+
+constexpr IntSetting kIntSettings[] = {
+    {"Soundcard", &CSorvantelDoc::m_nSoundcard}, {"RxMode", &CSorvantelDoc::m_nRxMode},
+    {"Wpm", &CSorvantelDoc::m_nWpm},             {"LogCheck", &CSorvantelDoc::m_bLogCheck},
+    {"AutoWpm", &CSorvantelDoc::m_bAutoWpm},     {"Loran", &CSorvantelDoc::m_bLoran},
+};
+constexpr DoubleSetting kDoubleSettings[] = {
+    {"AutoToneMax", &CSorvantelDoc::m_dAutoToneMax},     {"AutoToneMin", &CSorvantelDoc::m_dAutoToneMin},
+    {"AutoPeriodMax", &CSorvantelDoc::m_dAutoPeriodMax}, {"AutoPeriodMin", &CSorvantelDoc::m_dAutoPeriodMin},
+    {"GRI", &CSorvantelDoc::m_dGri},
+};
+
+const RegistryValue* Find(const std::vector<RegistryValue>& values, const char* name) {
+    // Registry value names compare without case.
+    for (const auto& v : values) {
+        if (v.name.size() != std::strlen(name)) continue;
+        bool same = true;
+        for (size_t i = 0; i < v.name.size() && same; ++i)
+            same = std::tolower(static_cast<unsigned char>(v.name[i])) == std::tolower(static_cast<unsigned char>(name[i]));
+        if (same) return &v;
+    }
+    return nullptr;
+}
+
+// The stored type is not examined, only the width: an int needs exactly 4 bytes, a double 8.
+bool BytesOf(const RegistryValue* v, size_t width, uint8_t* out) {
+    if (!v || v->kind == RegistryValue::Kind::String || v->bytes.size() != width) return false;
+    std::memcpy(out, v->bytes.data(), width);
+    return true;
+}
+
+}  // namespace
+
+void CSorvantelDoc::LoadSettings() {
+    const std::string path = m_platform.SettingsFilePath();
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+        // First run: create the empty key, read nothing.
+        std::string error;
+        WriteFileAtomically(path, FormatRegistryExport(kSettingsKey, {}), error);
+        return;
+    }
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) return;
+    const auto values = ParseRegistryExport(bytes, kSettingsKey);
+
+    for (const auto& s : kIntSettings) {
+        uint8_t b[4];
+        if (BytesOf(Find(values, s.name), 4, b))
+            this->*s.field = static_cast<int32_t>(static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
+                                                  (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24));
+    }
+    for (const auto& s : kDoubleSettings) {
+        uint8_t b[8];
+        if (BytesOf(Find(values, s.name), 8, b)) {
+            double d;
+            std::memcpy(&d, b, 8);  // little-endian on every platform we build for
+            this->*s.field = d;
+        }
+    }
+    if (const RegistryValue* dir = Find(values, "LogDirectory");
+        dir && dir->kind == RegistryValue::Kind::String && !dir->text.empty() &&
+        dir->text.size() <= kMaxLogDirectoryBytes && dir->text.find('\0') == std::string::npos) {
+        // A directory imported from Windows ("C:\...") is no path here: keep the default.
+        if (std::filesystem::path(dir->text).is_absolute()) {
+            m_strLogDirectory = dir->text;
+            if (m_strLogDirectory.back() != '/') m_strLogDirectory += '/';
+        }
+    }
+    if (m_nSoundcard < 0 || m_nSoundcard > 3) m_nSoundcard = 0;
+}
+
+void CSorvantelDoc::SaveSettings() {
+    std::vector<RegistryValue> values;
+    for (const auto& s : kIntSettings) {
+        uint32_t x = static_cast<uint32_t>(this->*s.field);
+        values.push_back({s.name, RegistryValue::Kind::Dword, 4,
+                          {static_cast<uint8_t>(x), static_cast<uint8_t>(x >> 8), static_cast<uint8_t>(x >> 16),
+                           static_cast<uint8_t>(x >> 24)},
+                          {}});
+    }
+    for (const auto& s : kDoubleSettings) {
+        RegistryValue v{s.name, RegistryValue::Kind::Hex, 4, std::vector<uint8_t>(8), {}};
+        double d = this->*s.field;
+        std::memcpy(v.bytes.data(), &d, 8);
+        values.push_back(std::move(v));
+    }
+    values.push_back({"LogDirectory", RegistryValue::Kind::String, 1, {}, m_strLogDirectory});
+    std::string error;
+    WriteFileAtomically(m_platform.SettingsFilePath(), FormatRegistryExport(kSettingsKey, values), error);
+}
+
+}  // namespace sorv

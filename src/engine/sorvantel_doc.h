@@ -1,0 +1,281 @@
+// The one document: every store, parameter and activity flag of the program.
+// Its member functions live with the subsystem that owns them (engine/, audio/, analysis/,
+// automation/); this header is the single list of the state they share.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/platform_services.h"
+
+namespace sorv {
+
+constexpr int kSampleRate = 48000;
+constexpr int kLines = 128;
+constexpr int kMaxRows = 65536;
+constexpr int kRawRingSize = 1024;
+constexpr int kLoranSlots = 256;
+constexpr int kLoranSlotLength = 16384;
+constexpr int kTrials = 512;
+constexpr int kPhaseBins = 512;
+constexpr int kCaptureBuffers = 4;
+constexpr int kBufferBytes = 48000;
+
+constexpr int kPollTimerId = 1;
+constexpr int kRedrawTimerId = 2;
+
+// Capture device state: the open device, four buffer headers, the buffers and the index of
+// the buffer awaited next.
+struct CaptureState {
+    std::unique_ptr<IWaveIn> device;
+    std::array<std::unique_ptr<WaveHeader>, kCaptureBuffers> headers;  // null while closed
+    std::array<std::vector<uint8_t>, kCaptureBuffers> buffers;
+    std::vector<uint8_t> work;
+    int index = 0;
+};
+
+// Playback device state: the open device, two headers (null while stopped), two buffers.
+struct PlaybackState {
+    std::unique_ptr<IWaveOut> device;
+    std::array<std::unique_ptr<WaveHeader>, 2> headers;
+    std::array<std::vector<uint8_t>, 2> buffers;
+};
+
+class CSorvantelDoc {
+public:
+    explicit CSorvantelDoc(IPlatformServices& platform);
+    ~CSorvantelDoc();
+    CSorvantelDoc(const CSorvantelDoc&) = delete;
+    CSorvantelDoc& operator=(const CSorvantelDoc&) = delete;
+
+    IPlatformServices& Platform() { return m_platform; }
+
+    // ---------------------------------------------------------------- engine/
+    // Settings (settings.cpp)
+    void LoadSettings();
+    void SaveSettings();
+
+    // FFT (fft.cpp): builds the twiddle tables, and the in-place 128-point transform on
+    // m_fftA/m_fftB (1-based).
+    void BuildFftTables();
+    void Fft(int m, int n, int d, int normalise);
+
+    // Spectrogram producer (spectrogram_producer.cpp): one unsigned 8-bit sample.
+    void ProcessSample(uint8_t b);
+
+    // Loran-C (loran.cpp)
+    void LoranAccumulate(int x);
+    void LoranSlotClock();
+    void LoranReset();
+    // Refuses (with a message) a GRI whose length does not fit a slot; true when accepted.
+    bool SetGri(double gri);
+
+    // Processing control (processing_control.cpp)
+    void OnStart();
+    void OnStop();
+    void OnPurge();
+    void OnRecord();
+    void OnLoranMode();
+    void OnViewSignal();
+    void OnViewSpectrum();
+    bool CanStart() const { return m_bProcessing == 0; }
+    bool CanStop() const { return m_bProcessing != 0; }
+    bool HasRows() const { return m_nRows > 0; }
+    bool IsRecordChecked() const { return m_bProcessing == 1 && m_bRecording == 1; }
+    bool IsLoranChecked() const { return m_bLoran != 0; }
+    // The 250 ms and 4000 ms view timers: created once, on the first Start or Load.
+    void EnsureViewTimers();
+    void OnViewTimer(int timerId);
+
+    // Shared derived quantities.
+    double RowRate() const;                 // rows per second
+    double LineFrequency(int line) const;   // audio Hz of a line, real division
+    bool LineIsValid() const { return m_nLine >= 0 && m_nLine <= 127 && m_nRows >= 1; }
+    // The row-count title of the producer, also used after loads.
+    void SetTitle(const std::string& text) { m_platform.SetMainTitle(text); }
+    void UpdateAllViews() { m_platform.UpdateAllViews(); }
+
+    // ---------------------------------------------------------------- audio/
+    // Capture (capture.cpp)
+    void OpenCapture();
+    void CloseCapture();
+    void CaptureBufferHandler();
+    void ReportMmError(const char* step, int code);
+    static const char* MmErrorText(int code);
+    void OnCard(int card);  // 0..3
+    bool IsCardEnabled(int card) const;
+    bool IsCardChecked(int card) const;
+    void OnMixer();
+
+    // WAV recording (wav_recording.cpp)
+    void StartRecording();
+    void AppendRecording(const uint8_t* bytes, uint32_t n);
+    void FinaliseRecording();
+
+    // Playback (playback.cpp)
+    void OnPlayback();
+    bool IsPlaybackEnabled() const;
+    bool IsPlaybackChecked() const;
+    void StartPlayback();
+    void StopPlayback();
+    void PlaybackRefill();
+
+    // ---------------------------------------------------------------- analysis/
+    // Parameters (parameters.cpp)
+    void OnSpectralRange();
+    void OnPeriodRange();
+    void OnPeriodScale();
+    void OnNominalCarrier();
+    void OnIdentWpm();
+    void OnGri();
+    bool CanLoranMode() const { return m_bProcessing == 0; }
+    // Radio frequency of an audio frequency, for the log entry (mode 1 lower, else upper).
+    double RadioFrequencyKHz(double audioHz) const;
+
+    // Spectral density, period search, integration, decoding.
+    void OnSpectralDensity();
+    bool CanSpectralDensity() const { return m_nRows > 0; }
+    void OnPeriodSearch();
+    bool CanPeriodSearch() const { return m_nLine != -1 && m_nRows >= 1; }
+    void OnNextSpec();
+    void OnPrevSpec();
+    bool CanNextSpec() const { return m_nLine != -1 && m_nLine < 127; }
+    bool CanPrevSpec() const { return m_nLine > 0; }
+    void OnIntegrate();
+    bool CanIntegrate() const { return m_nLine != -1 && m_nPeriodBin != -1 && m_nRows >= 1; }
+    void SetRangeFromBin(int k);       // Enter / double click in the periodicity graph
+    void NarrowRangeAround(double p);  // double click in the integral graph
+    void OnIdent();
+    bool CanIdent() const { return m_nViewMode == 4; }
+    static std::string MorseChar(unsigned m, int e);
+
+    // Searches (auto_search.cpp)
+    void OnAutoSetup();
+    void OnAutoSearch();
+    void OnSemiAutoFwd();
+    void OnSemiAutoBack();
+
+    // ---------------------------------------------------------------- automation/
+    // Spectrum data file (spectrum_file.cpp)
+    void OnSave();
+    void OnLoad();
+
+    // Ident log (ident_log.cpp)
+    void OnLogIdents();
+    void OnLogDirectory();
+    void WriteLogEntry();
+
+    // Script interpreter (script.cpp) and batch search (batch_search.cpp)
+    void OnScript();
+    bool CanScript() const { return m_bProcessing == 0 && !m_bScriptRunning; }
+    void OnBatchAutoSearch();
+
+    // ================================================================ state
+    // Processing state and counters.
+    int m_bProcessing = 0;
+    int m_nRows = 0;
+    int m_bClipping = 0;
+    int m_nRawPos = 0;
+    int m_rawRing[kRawRingSize] = {};
+
+    // Mixing and decimation.
+    double m_dPhase = 0.0;
+    int m_nDecimCount = 0;
+    int m_nRingPos = 0;
+    double m_ringI[kLines] = {};
+    double m_ringQ[kLines] = {};
+
+    // Spectrogram store: [row][line], allocated once.
+    std::unique_ptr<double[][kLines]> m_power;
+    std::unique_ptr<int[][kLines]> m_level;
+
+    // FFT work area, 1-based.
+    double m_twCos[129] = {};
+    double m_twSin[129] = {};
+    double m_fftA[129] = {};
+    double m_fftB[129] = {};
+
+    // Band and receiver.
+    int m_nBandLow = 0;
+    int m_nBandHigh = 2000;
+    int m_nRowsPerFrame = 2;
+    double m_dCarrierKHz = 0.0;
+    int m_nRxMode = -1;
+
+    // Capture selection and timers.
+    std::string m_strCardName[4];
+    int m_nCardDevice[4] = {-1, -1, -1, -1};
+    int m_nSoundcard = 0;
+    int m_nPollTimer = -1;
+    int m_nRedrawTimer = -1;
+    int m_bInBufferHandler = 0;
+
+    // Analysis parameters.
+    double m_dPeriodMax = 10.0;
+    double m_dPeriodMin = 9.0;
+    int m_nWpm = 6;
+    int m_bAutoWpm = 1;
+    double m_dAutoToneMin = 900.0;
+    double m_dAutoToneMax = 1100.0;
+    double m_dAutoPeriodMin = 6.0;
+    double m_dAutoPeriodMax = 15.0;
+
+    // Analysis results.
+    double m_specDensity[kLines] = {};
+    int m_nLine = -1;
+    int m_nPeriodBin = -1;
+    std::vector<double> m_pPeriodSpectrum;  // empty until the first period search
+    int m_nPeriodBins = 0;
+    int m_bLineSearched[kLines] = {};
+    int m_nPeriodScale = 32;
+    int m_bAutoSearching = 0;
+    std::string m_strIdent;
+    int m_nViewMode = 0;
+    int m_bScriptExit = 0;
+
+    // Integration image: [trial][phase bin].
+    std::unique_ptr<double[][kPhaseBins]> m_integral;
+    int m_nTrialRows[kTrials] = {};
+
+    // Files and logging.
+    int m_bLogCheck = 1;
+    std::string m_strLogDirectory;
+    std::string m_strTimeStamp;
+
+    // Recording and playback.
+    int m_bRecording = 0;
+    std::FILE* m_fileWav = nullptr;
+    std::string m_strWavPath;
+    uint64_t m_nWavDataBytes = 0;
+    int m_bPlaying = 0;
+    int m_nPlayLen = 0;
+    double m_playEnvelope[512] = {};
+    double m_dPlayPhase = 0.0;
+    double m_dPlayPos = 0.0;
+
+    // Loran-C.
+    int m_bLoran = 0;
+    double m_dGri = 6731.0;
+    std::unique_ptr<double[][kLoranSlotLength]> m_loranRing;
+    double m_dLoranLength = 3230.88;
+    double m_dLoranPos = 0.0;
+    int m_nLoranSlot = 0;
+    int64_t m_tLoranSlotStart = 0;
+
+    // Script.
+    int m_bScriptRunning = 0;
+    std::unique_ptr<ISerialPort> m_hComPort;
+
+    // Devices.
+    CaptureState m_capture;
+    PlaybackState m_playback;
+
+private:
+    IPlatformServices& m_platform;
+};
+
+}  // namespace sorv

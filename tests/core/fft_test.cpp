@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "engine/sorvantel_doc.h"
+#include "support/fake_platform.h"
+
+namespace sorv::test {
+namespace {
+
+class FftTest : public ::testing::Test {
+protected:
+    FakePlatform platform;
+    CSorvantelDoc doc{platform};
+    void SetUp() override { doc.BuildFftTables(); }
+    void Load(const std::function<std::pair<double, double>(int)>& z) {
+        for (int t = 0; t < 128; ++t) {
+            auto [re, im] = z(t);
+            doc.m_fftA[t + 1] = re;
+            doc.m_fftB[t + 1] = im;
+        }
+    }
+};
+
+TEST_F(FftTest, TwiddleTablesHoldCosineAndNegativeSine) {
+    EXPECT_DOUBLE_EQ(doc.m_twCos[0], 1.0);
+    EXPECT_NEAR(doc.m_twCos[32], 0.0, 1e-9);
+    EXPECT_NEAR(doc.m_twSin[32], -1.0, 1e-9);
+    EXPECT_NEAR(doc.m_twCos[128], 1.0, 1e-9);
+}
+
+TEST_F(FftTest, ZeroInGivesZeroOut) {
+    Load([](int) { return std::make_pair(0.0, 0.0); });
+    doc.Fft(7, 128, 128, 1);
+    for (int k = 1; k <= 128; ++k) {
+        EXPECT_EQ(doc.m_fftA[k], 0.0);
+        EXPECT_EQ(doc.m_fftB[k], 0.0);
+    }
+}
+
+TEST_F(FftTest, ConstantGoesToBinZeroScaledByN) {
+    Load([](int) { return std::make_pair(1.0, 0.0); });
+    doc.Fft(7, 128, 128, 1);
+    EXPECT_NEAR(doc.m_fftA[1], 1.0, 1e-12);
+    for (int k = 2; k <= 128; ++k) {
+        EXPECT_NEAR(doc.m_fftA[k], 0.0, 1e-12) << k;
+        EXPECT_NEAR(doc.m_fftB[k], 0.0, 1e-12) << k;
+    }
+}
+
+// The kernel has the positive sign: e^(+2pi i t/128) lands in bin 1, e^(-...) in bin 127.
+TEST_F(FftTest, KernelSignPutsPositiveRotationInBinOne) {
+    const double w = 6.2831853072 / 128;
+    Load([&](int t) { return std::make_pair(std::cos(w * t), std::sin(w * t)); });
+    doc.Fft(7, 128, 128, 1);
+    EXPECT_NEAR(doc.m_fftA[128], 1.0, 1e-9);
+    EXPECT_NEAR(doc.m_fftA[2], 0.0, 1e-9);
+
+    Load([&](int t) { return std::make_pair(std::cos(w * t), -std::sin(w * t)); });
+    doc.Fft(7, 128, 128, 1);
+    EXPECT_NEAR(doc.m_fftA[2], 1.0, 1e-9);
+    EXPECT_NEAR(doc.m_fftA[128], 0.0, 1e-9);
+}
+
+TEST_F(FftTest, WithoutNormalisationOutputsAre128TimesLarger) {
+    auto z = [](int t) { return std::make_pair(std::sin(0.3 * t) + 0.2, std::cos(0.11 * t * t)); };
+    Load(z);
+    doc.Fft(7, 128, 128, 1);
+    std::vector<double> a(doc.m_fftA + 1, doc.m_fftA + 129), b(doc.m_fftB + 1, doc.m_fftB + 129);
+    Load(z);
+    doc.Fft(7, 128, 128, 0);
+    for (int k = 0; k < 128; ++k) {
+        EXPECT_NEAR(doc.m_fftA[k + 1], 128 * a[static_cast<size_t>(k)], 1e-9);
+        EXPECT_NEAR(doc.m_fftB[k + 1], 128 * b[static_cast<size_t>(k)], 1e-9);
+    }
+}
+
+// Against a direct sum: X(k) = (1/128) sum z(t) e^{+2 pi i k t / 128}, natural order.
+TEST_F(FftTest, MatchesDirectTransformOnArbitraryInput) {
+    auto z = [](int t) { return std::make_pair(std::sin(0.7 * t) * t / 50.0, std::cos(1.3 * t) - 0.4); };
+    Load(z);
+    doc.Fft(7, 128, 128, 1);
+    for (int k = 0; k < 128; ++k) {
+        double re = 0, im = 0;
+        for (int t = 0; t < 128; ++t) {
+            auto [zr, zi] = z(t);
+            double ang = 2 * M_PI * k * t / 128.0;
+            re += zr * std::cos(ang) - zi * std::sin(ang);
+            im += zr * std::sin(ang) + zi * std::cos(ang);
+        }
+        EXPECT_NEAR(doc.m_fftA[k + 1], re / 128, 1e-9) << k;
+        EXPECT_NEAR(doc.m_fftB[k + 1], im / 128, 1e-9) << k;
+    }
+    EXPECT_EQ(doc.m_fftA[0], 0.0);  // element 0 is never touched
+}
+
+}  // namespace
+}  // namespace sorv::test
