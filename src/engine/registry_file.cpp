@@ -244,9 +244,13 @@ std::vector<RegistryValue> ParseRegistryExport(const std::string& fileBytes, con
 }
 
 std::string FormatRegistryExport(const std::string& key, const std::vector<RegistryValue>& values) {
-    std::string out = "Windows Registry Editor Version 5.00\r\n\r\n[" + NormaliseKey(key) + "]\r\n";
+    std::string out = "Windows Registry Editor Version 5.00\r\n\r\n[";
+    out += NormaliseKey(key);
+    out += "]\r\n";
     for (const auto& v : values) {
-        out += "\"" + Escape(v.name) + "\"=";
+        out += '"';
+        out += Escape(v.name);
+        out += "\"=";
         switch (v.kind) {
             case RegistryValue::Kind::Dword: {
                 uint32_t x = 0;
@@ -260,7 +264,9 @@ std::string FormatRegistryExport(const std::string& key, const std::vector<Regis
                 break;
             }
             case RegistryValue::Kind::String:
-                out += "\"" + Escape(v.text) + "\"";
+                out += '"';
+                out += Escape(v.text);
+                out += '"';
                 break;
         }
         out += "\r\n";

@@ -3,6 +3,7 @@
 // on the UI thread, so it allocates nothing and touches only the document's fixed stores.
 #include <cmath>
 
+#include "engine/sin_cos.h"
 #include "engine/sorvantel_doc.h"
 #include "engine/text_format.h"
 
@@ -55,8 +56,10 @@ void CSorvantelDoc::ProcessSample(uint8_t b) {
     if (D < 1) D = 1;
 
     const int p = m_nRingPos;
-    const double c = std::cos(m_dPhase) * x;
-    const double s = std::sin(m_dPhase) * x;
+    double sinPhase, cosPhase;
+    SinCos(m_dPhase, sinPhase, cosPhase);
+    const double c = cosPhase * x;
+    const double s = sinPhase * x;
     if (m_nDecimCount == 0) {
         m_ringI[p] = c;
         m_ringQ[p] = s;

@@ -96,3 +96,28 @@ TEST_F(FftTest, MatchesDirectTransformOnArbitraryInput) {
 
 }  // namespace
 }  // namespace sorv::test
+
+#include "engine/sin_cos.h"
+
+namespace sorv::test {
+namespace {
+
+TEST(SinCos, AgreesWithTheLibraryOverTheMixerPhaseRange) {
+    double worst = 0;
+    for (int i = 0; i <= 200000; ++i) {
+        const double phase = 6.2831853 * i / 200000.0 + (i % 7) * 1e-9;
+        double s, c;
+        SinCos(phase, s, c);
+        worst = std::max({worst, std::abs(s - std::sin(phase)), std::abs(c - std::cos(phase))});
+    }
+    EXPECT_LT(worst, 1e-15);
+    double s, c;
+    SinCos(100.0, s, c);  // outside the fast range: the library's values
+    EXPECT_EQ(s, std::sin(100.0));
+    EXPECT_EQ(c, std::cos(100.0));
+    SinCos(-0.5, s, c);
+    EXPECT_EQ(s, std::sin(-0.5));
+}
+
+}  // namespace
+}  // namespace sorv::test
