@@ -9,21 +9,26 @@ namespace sorv {
 
 namespace {
 
+constexpr double kMaxGri = 34132.0;
+
 double LengthInSamples(double gri) { return gri / 100000.0 * 48000.0; }
 
-// A slot holds 16384 sums: the length, rounded, must index inside it.
+// A slot holds 16384 sums: the length, rounded, must index inside it. The GRI dialog's limit
+// 34132 keeps it there; the comparisons stay in double so that no huge value is ever converted.
 bool GriFitsSlot(double gri) {
-    if (!std::isfinite(gri)) return false;
+    if (!std::isfinite(gri) || !(gri > 0.0) || gri > kMaxGri) return false;
     const double length = LengthInSamples(gri);
-    return length > 0.0 && static_cast<long long>(length + 0.5) < kLoranSlotLength;
+    return length > 0.0 && std::floor(length + 0.5) < kLoranSlotLength;
 }
 
 }  // namespace
 
 void CSorvantelDoc::LoranAccumulate(int x) {
-    int j = static_cast<int>(m_dLoranPos + 0.5);
-    if (j < 0) j = 0;
-    if (j >= kLoranSlotLength) j = kLoranSlotLength - 1;
+    // Clamped in double first: with a GRI shorter than one sample the position never wraps.
+    double rounded = m_dLoranPos + 0.5;
+    if (!(rounded >= 0.0)) rounded = 0.0;
+    if (rounded > kLoranSlotLength - 1.0) rounded = kLoranSlotLength - 1.0;
+    const int j = static_cast<int>(rounded);
     m_loranRing[m_nLoranSlot][j] += x;
     m_dLoranPos += 1.0;
     if (m_dLoranPos > m_dLoranLength) m_dLoranPos -= m_dLoranLength;

@@ -41,6 +41,7 @@ void CSorvantelDoc::OnStop() {
 }
 
 void CSorvantelDoc::OnPurge() {
+    if (!HasRows()) return;
     std::fill(std::begin(m_bLineSearched), std::end(m_bLineSearched), 0);
     m_nRows = 0;
     std::fill(std::begin(m_specDensity), std::end(m_specDensity), 0.0);

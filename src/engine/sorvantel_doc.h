@@ -43,6 +43,7 @@ struct PlaybackState {
     std::unique_ptr<IWaveOut> device;
     std::array<std::unique_ptr<WaveHeader>, 2> headers;
     std::array<std::vector<uint8_t>, 2> buffers;
+    double toneHz = 0.0;  // tone of the last valid designated line, kept while none is designated
 };
 
 class CSorvantelDoc {

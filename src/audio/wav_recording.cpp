@@ -1,0 +1,154 @@
+// WAV recording of the raw captured audio: a canonical RIFF/WAVE file with an 18-byte format
+// chunk, named from the local time and the carrier, written one captured second at a time.
+// The size fields are brought up to date after every second, so a recording cut off by a
+// crash or a kill is still a valid file holding everything written so far.
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+#include "engine/sorvantel_doc.h"
+#include "engine/text_format.h"
+
+namespace sorv {
+
+namespace {
+
+constexpr uint32_t kHeaderBytes = 46;
+constexpr uint32_t kRiffOverhead = 38;  // RIFF size = data bytes + 38
+// The RIFF size field is 32 bits and holds data + 38.
+constexpr uint64_t kMaxDataBytes = 0xFFFFFFFFull - kRiffOverhead;
+constexpr uint32_t kPlaceholderData = 240000;  // five seconds, until the real size is known
+
+void Put16(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+void Put32(uint8_t* p, uint32_t v) {
+    Put16(p, v);
+    Put16(p + 2, v >> 16);
+}
+
+void BuildHeader(uint8_t (&h)[kHeaderBytes], uint32_t dataBytes) {
+    std::memcpy(h + 0, "RIFF", 4);
+    Put32(h + 4, dataBytes + kRiffOverhead);
+    std::memcpy(h + 8, "WAVE", 4);
+    std::memcpy(h + 12, "fmt ", 4);
+    Put32(h + 16, 18);
+    Put16(h + 20, 1);       // PCM
+    Put16(h + 22, 1);       // mono
+    Put32(h + 24, 48000);   // samples per second
+    Put32(h + 28, 48000);   // bytes per second
+    Put16(h + 32, 1);       // block alignment
+    Put16(h + 34, 8);       // bits per sample
+    Put16(h + 36, 0);       // extra format bytes
+    std::memcpy(h + 38, "data", 4);
+    Put32(h + 42, dataBytes);
+}
+
+bool WriteAt(std::FILE* f, long offset, const uint8_t* bytes, size_t n) {
+    return std::fseek(f, offset, SEEK_SET) == 0 && std::fwrite(bytes, 1, n, f) == n;
+}
+
+// Rewrites the two size fields, then returns to the end for the next second of audio.
+bool UpdateSizes(std::FILE* f, uint32_t dataBytes) {
+    uint8_t riff[4], data[4];
+    Put32(riff, dataBytes + kRiffOverhead);
+    Put32(data, dataBytes);
+    return WriteAt(f, 4, riff, 4) && WriteAt(f, 42, data, 4) && std::fseek(f, 0, SEEK_END) == 0 &&
+           std::fflush(f) == 0;
+}
+
+// The carrier in whole Hz, rounded; false when no carrier is set or it cannot be named.
+bool CarrierHz(double carrierKHz, long& hz) {
+    if (carrierKHz == 0.0 || !std::isfinite(carrierKHz)) return false;
+    const double value = carrierKHz * 1000.0;
+    if (!(std::fabs(value) < 2e9)) return false;
+    hz = std::lround(value);
+    return true;
+}
+
+// Local month, day, hour, minute and second, then the carrier when one is set.
+std::string RecordingName(CSorvantelDoc& doc, int64_t utc) {
+    const CalendarTime t = doc.Platform().ToLocal(utc);
+    std::string name = FormatC("%02d%02d%02d%02d%02d", t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    long hz = 0;
+    if (CarrierHz(doc.m_dCarrierKHz, hz)) name += FormatC("_%ldhz", hz);
+    return name + ".wav";
+}
+
+}  // namespace
+
+void CSorvantelDoc::StartRecording() {
+    if (m_bRecording) return;
+    const std::string path = m_strLogDirectory + RecordingName(*this, m_platform.NowUtc());
+    std::error_code ec;
+    std::filesystem::create_directories(m_strLogDirectory, ec);
+    // "x": create only. Names carry no year and use local time, so an existing file is an
+    // earlier recording (last year's same date, the repeated autumn hour) and is kept.
+    std::FILE* f = std::fopen(path.c_str(), "wbx");
+    if (!f) {
+        const int err = errno;
+        if (err == EEXIST) {
+            m_platform.ShowMessage("The recording " + path +
+                                   " already exists. It is kept, and nothing is recorded.");
+        } else {
+            m_platform.ShowMessage("Cannot create the recording " + path + ": " + std::strerror(err));
+        }
+        return;
+    }
+    uint8_t header[kHeaderBytes];
+    BuildHeader(header, kPlaceholderData);
+    if (std::fwrite(header, 1, kHeaderBytes, f) != kHeaderBytes || std::fflush(f) != 0) {
+        const int err = errno;
+        std::fclose(f);
+        m_platform.ShowMessage("Cannot write the recording " + path + ": " + std::strerror(err));
+        return;
+    }
+    m_fileWav = f;
+    m_strWavPath = path;
+    m_nWavDataBytes = 0;
+    m_bRecording = 1;
+}
+
+void CSorvantelDoc::AppendRecording(const uint8_t* bytes, uint32_t n) {
+    if (!m_bRecording || !m_fileWav) return;
+    if (m_nWavDataBytes + n > kMaxDataBytes) {
+        const std::string path = m_strWavPath;
+        FinaliseRecording();
+        m_platform.ShowMessage("The recording " + path +
+                               " has reached the largest size a WAV file can describe (4 GiB) and has been closed.");
+        return;
+    }
+    const size_t written = std::fwrite(bytes, 1, n, m_fileWav);
+    const int writeErr = errno;
+    m_nWavDataBytes += written;
+    if (written == n && UpdateSizes(m_fileWav, static_cast<uint32_t>(m_nWavDataBytes))) return;
+    // The disk is full or gone: keep what was written, described by a correct header, and stop
+    // recording rather than fail again every second.
+    const int err = written == n ? errno : writeErr;
+    const std::string path = m_strWavPath;
+    FinaliseRecording();
+    m_platform.ShowMessage("Error writing the recording " + path + ": " + std::strerror(err) +
+                           ". The recording has been stopped.");
+}
+
+void CSorvantelDoc::FinaliseRecording() {
+    m_bRecording = 0;
+    if (!m_fileWav) return;
+    std::FILE* f = m_fileWav;
+    m_fileWav = nullptr;
+    uint8_t header[kHeaderBytes];
+    BuildHeader(header, static_cast<uint32_t>(std::min<uint64_t>(m_nWavDataBytes, kMaxDataBytes)));
+    const bool ok = WriteAt(f, 0, header, kHeaderBytes);
+    const int err = errno;
+    const bool closed = std::fclose(f) == 0;
+    if (!ok || !closed) {
+        m_platform.ShowMessage("Error writing the recording " + m_strWavPath + ": " +
+                               std::strerror(ok ? errno : err));
+    }
+}
+
+}  // namespace sorv
