@@ -79,6 +79,22 @@ std::string RecordingName(CSorvantelDoc& doc, int64_t utc) {
     return name + ".wav";
 }
 
+// errno after a failed call, never 0 (a short count from a buffered write can leave it unset).
+int FailureErrno() { return errno != 0 ? errno : EIO; }
+
+// Writes the final header and closes the file; 0, or the error number of a failing step.
+int CloseRecording(CSorvantelDoc& doc) {
+    doc.m_bRecording = 0;
+    if (!doc.m_fileWav) return 0;
+    std::FILE* f = doc.m_fileWav;
+    doc.m_fileWav = nullptr;
+    uint8_t header[kHeaderBytes];
+    BuildHeader(header, static_cast<uint32_t>(std::min<uint64_t>(doc.m_nWavDataBytes, kMaxDataBytes)));
+    int err = WriteAt(f, 0, header, kHeaderBytes) ? 0 : FailureErrno();
+    if (std::fclose(f) != 0 && err == 0) err = FailureErrno();
+    return err;
+}
+
 }  // namespace
 
 void CSorvantelDoc::StartRecording() {
@@ -102,7 +118,7 @@ void CSorvantelDoc::StartRecording() {
     uint8_t header[kHeaderBytes];
     BuildHeader(header, kPlaceholderData);
     if (std::fwrite(header, 1, kHeaderBytes, f) != kHeaderBytes || std::fflush(f) != 0) {
-        const int err = errno;
+        const int err = FailureErrno();
         std::fclose(f);
         m_platform.ShowMessage("Cannot write the recording " + path + ": " + std::strerror(err));
         return;
@@ -116,39 +132,27 @@ void CSorvantelDoc::StartRecording() {
 void CSorvantelDoc::AppendRecording(const uint8_t* bytes, uint32_t n) {
     if (!m_bRecording || !m_fileWav) return;
     if (m_nWavDataBytes + n > kMaxDataBytes) {
-        const std::string path = m_strWavPath;
         FinaliseRecording();
-        m_platform.ShowMessage("The recording " + path +
+        m_platform.ShowMessage("The recording " + m_strWavPath +
                                " has reached the largest size a WAV file can describe (4 GiB) and has been closed.");
         return;
     }
+    errno = 0;
     const size_t written = std::fwrite(bytes, 1, n, m_fileWav);
     const int writeErr = errno;
     m_nWavDataBytes += written;
     if (written == n && UpdateSizes(m_fileWav, static_cast<uint32_t>(m_nWavDataBytes))) return;
     // The disk is full or gone: keep what was written, described by a correct header, and stop
     // recording rather than fail again every second.
-    const int err = written == n ? errno : writeErr;
-    const std::string path = m_strWavPath;
-    FinaliseRecording();
-    m_platform.ShowMessage("Error writing the recording " + path + ": " + std::strerror(err) +
+    const int err = written == n ? FailureErrno() : (writeErr != 0 ? writeErr : EIO);
+    CloseRecording(*this);
+    m_platform.ShowMessage("Error writing the recording " + m_strWavPath + ": " + std::strerror(err) +
                            ". The recording has been stopped.");
 }
 
 void CSorvantelDoc::FinaliseRecording() {
-    m_bRecording = 0;
-    if (!m_fileWav) return;
-    std::FILE* f = m_fileWav;
-    m_fileWav = nullptr;
-    uint8_t header[kHeaderBytes];
-    BuildHeader(header, static_cast<uint32_t>(std::min<uint64_t>(m_nWavDataBytes, kMaxDataBytes)));
-    const bool ok = WriteAt(f, 0, header, kHeaderBytes);
-    const int err = errno;
-    const bool closed = std::fclose(f) == 0;
-    if (!ok || !closed) {
-        m_platform.ShowMessage("Error writing the recording " + m_strWavPath + ": " +
-                               std::strerror(ok ? errno : err));
-    }
+    const int err = CloseRecording(*this);
+    if (err != 0) m_platform.ShowMessage("Error writing the recording " + m_strWavPath + ": " + std::strerror(err));
 }
 
 }  // namespace sorv

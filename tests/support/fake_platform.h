@@ -240,6 +240,7 @@ public:
     int64_t nowMs = 0;         // sub-second part advanced by waits
     long localOffset = 0;
     std::function<void()> onWaitStep;  // runs inside each script wait step
+    std::function<void(const std::string&)> onMessage;  // runs inside each message box
     int waitSteps = 0;
 
     TempDir dir;
@@ -251,7 +252,10 @@ public:
     void UpdateAllViews() override { ++redraws; }
     void RefreshCommandStates() override { ++refreshes; }
     void SetWaitCursor(bool on) override { waitCursor.push_back(on); }
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void ShowMessage(const std::string& text) override {
+        messages.push_back(text);
+        if (onMessage) onMessage(text);  // a message box runs a loop of its own: ticks can arrive
+    }
     bool AskYesNo(const std::string& text) override {
         messages.push_back(text);
         if (yesNoAnswers.empty()) return false;
