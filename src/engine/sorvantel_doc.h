@@ -140,6 +140,7 @@ public:
     // Spectral density, period search, integration, decoding.
     void OnSpectralDensity();
     bool CanSpectralDensity() const { return m_nRows > 0; }
+    bool IsSpectralDensityChecked() const { return m_nRows > 0 && m_nViewMode == 2; }
     void OnPeriodSearch();
     bool CanPeriodSearch() const { return m_nLine != -1 && m_nRows >= 1; }
     void OnNextSpec();
@@ -148,6 +149,8 @@ public:
     bool CanPrevSpec() const { return m_nLine > 0; }
     void OnIntegrate();
     bool CanIntegrate() const { return m_nLine != -1 && m_nPeriodBin != -1 && m_nRows >= 1; }
+    // Both set the period range and then integrate. SetRangeFromBin also designates bin k and
+    // does nothing for a bin outside 1 .. m_nPeriodBins - 1.
     void SetRangeFromBin(int k);       // Enter / double click in the periodicity graph
     void NarrowRangeAround(double p);  // double click in the integral graph
     void OnIdent();
@@ -169,6 +172,7 @@ public:
     void OnLogIdents();
     void OnLogDirectory();
     void WriteLogEntry();
+    bool IsLogChecked() const { return m_bLogCheck != 0; }
 
     // Script interpreter (script.cpp) and batch search (batch_search.cpp)
     void OnScript();
