@@ -1,0 +1,160 @@
+// The script interpreter: a text file of one-line commands that runs the program unattended.
+// While it waits it keeps the program alive by pumping the application's events itself, so
+// capture, timers and the user's commands go on; the window cannot be closed meanwhile.
+#include <fstream>
+#include <string>
+
+#include "automation/com_port.h"
+#include "automation/script_time.h"
+#include "automation/spectrum_file.h"
+#include "engine/sorvantel_doc.h"
+#include "engine/text_format.h"
+
+namespace sorv {
+
+namespace {
+
+constexpr size_t kMaxArgument = 99;
+constexpr int kWaitStepMs = 100;
+
+bool StartsWith(const std::string& line, const char* keyword) { return line.rfind(keyword, 0) == 0; }
+
+bool EndsWith(const std::string& s, const char* suffix) {
+    const std::string t(suffix);
+    return s.size() >= t.size() && s.compare(s.size() - t.size(), t.size(), t) == 0;
+}
+
+// The argument skips the one character after the keyword and holds at most 99 characters;
+// a line no longer than the keyword and that character has none.
+bool ArgumentOf(const std::string& line, size_t keywordLength, std::string& argument) {
+    if (line.size() <= keywordLength + 1) return false;
+    argument = line.substr(keywordLength + 1, kMaxArgument);
+    return true;
+}
+
+class ScriptRun {
+public:
+    ScriptRun(CSorvantelDoc& doc, std::ifstream& file) : doc_(doc), file_(file) {}
+
+    // Runs the file to its end, an "exit", Esc or an error; false after an error.
+    bool Run() {
+        std::string line;
+        while (ReadLine(line)) {
+            if (doc_.m_bScriptExit) break;
+            doc_.SetTitle("Sorvantel from KELD - processing script command " + line);
+            if (!Execute(line)) return false;
+            Wait();
+        }
+        return true;
+    }
+
+private:
+    // One line without its end; a Windows CR and a UTF-8 byte-order mark are dropped.
+    bool ReadLine(std::string& line) {
+        const bool first = file_.tellg() == std::streampos(0);
+        if (!std::getline(file_, line)) return false;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (first && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
+        return true;
+    }
+
+    void Rewind() {
+        file_.clear();
+        file_.seekg(0);
+    }
+
+    // Keywords are tested in this order; none begins another, so at most one matches.
+    bool Execute(const std::string& line) {
+        std::string arg;
+        if (StartsWith(line, "carrier")) {
+            Carrier(line);
+        } else if (StartsWith(line, "start")) {
+            doc_.OnStart();
+        } else if (StartsWith(line, "stop")) {
+            doc_.OnStop();
+        } else if (StartsWith(line, "save")) {
+            SaveSpectrumToLogDirectory(doc_);
+        } else if (StartsWith(line, "autosearch")) {
+            doc_.OnAutoSearch();
+        } else if (StartsWith(line, "com")) {
+            if (ArgumentOf(line, 3, arg)) return SendComLine(doc_, arg);
+        } else if (StartsWith(line, "shell")) {
+            if (ArgumentOf(line, 5, arg)) doc_.Platform().ShellOpen(arg);
+        } else if (StartsWith(line, "wait for")) {
+            if (ArgumentOf(line, 8, arg)) DeadlineAfter(doc_.Platform(), arg, deadline_);
+        } else if (StartsWith(line, "wait samples")) {
+            if (ArgumentOf(line, 12, arg)) ScanInt(arg.c_str(), rowTarget_);
+        } else if (StartsWith(line, "wait until")) {
+            if (ArgumentOf(line, 10, arg)) return WaitUntil(line, arg);
+        } else if (StartsWith(line, "repeat")) {
+            Rewind();
+        } else if (StartsWith(line, "exit")) {
+            doc_.m_bScriptExit = 1;
+        }
+        return true;
+    }
+
+    void Carrier(const std::string& line) {
+        if (EndsWith(line, "USB")) doc_.m_nRxMode = 0;
+        if (EndsWith(line, "LSB")) doc_.m_nRxMode = 1;
+        std::string arg;
+        double khz = 0.0;
+        if (ArgumentOf(line, 7, arg) && ScanDouble(arg.c_str(), khz)) doc_.m_dCarrierKHz = khz;
+    }
+
+    bool WaitUntil(const std::string& line, const std::string& arg) {
+        switch (DeadlineAt(doc_.Platform(), arg, deadline_)) {
+            case DeadlineStatus::NotRead:
+            case DeadlineStatus::Ok:
+                return true;
+            case DeadlineStatus::OutOfRange:
+                doc_.Platform().ShowMessage("The time in the script line \"" + line +
+                                            "\" is out of range. The script ends.");
+                return false;
+            case DeadlineStatus::Unconvertible:
+                doc_.Platform().ShowMessage("The time in the script line \"" + line +
+                                            "\" cannot be converted. The script ends.");
+                return false;
+        }
+        return true;
+    }
+
+    // After every line: a deadline still ahead, then a row target not yet reached. Neither is
+    // ever cleared, so a row target holds for every later line.
+    void Wait() {
+        IPlatformServices& platform = doc_.Platform();
+        while (deadline_ > 0 && deadline_ > platform.NowUtc() && !doc_.m_bScriptExit) platform.WaitStep(kWaitStepMs);
+        while (rowTarget_ > 0 && rowTarget_ > doc_.m_nRows && !doc_.m_bScriptExit) platform.WaitStep(kWaitStepMs);
+    }
+
+    CSorvantelDoc& doc_;
+    std::ifstream& file_;
+    int64_t deadline_ = 0;
+    int rowTarget_ = 0;
+};
+
+}  // namespace
+
+void CSorvantelDoc::OnScript() {
+    if (!CanScript()) return;
+    FileDialogSpec spec;
+    spec.defaultSuffix = "txt";
+    spec.initialName = "*.txt";
+    spec.filters = {"Script files (*.txt)", "All files (*)"};
+    std::string path;
+    if (!m_platform.OpenFileDialog(spec, path)) return;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return;
+
+    m_bScriptRunning = 1;
+    m_platform.RefreshCommandStates();
+    SetTitle("Sorvantel from KELD - processing script commands");
+    m_bScriptExit = 0;
+    ScriptRun run(*this, file);
+    // After an error the title keeps showing the line that failed.
+    if (run.Run()) SetTitle("Sorvantel from KELD - script ended");
+    m_bScriptRunning = 0;
+    m_platform.RefreshCommandStates();
+}
+
+}  // namespace sorv
