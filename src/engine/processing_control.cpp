@@ -14,6 +14,12 @@ void CSorvantelDoc::OnStart() {
         CloseCapture();
         m_bProcessing = 0;
     }
+    ResetForStart();
+    OpenCapture();
+    m_bProcessing = 1;
+}
+
+void CSorvantelDoc::ResetForStart() {
     m_nLine = -1;
     m_nPeriodBin = -1;
     std::fill(std::begin(m_bLineSearched), std::end(m_bLineSearched), 0);
@@ -27,8 +33,6 @@ void CSorvantelDoc::OnStart() {
     std::fill_n(&m_power[0][0], static_cast<size_t>(kMaxRows) * kLines, 0.0);
     std::fill_n(&m_level[0][0], static_cast<size_t>(kMaxRows) * kLines, 0);
     LoranReset();
-    OpenCapture();
-    m_bProcessing = 1;
 }
 
 void CSorvantelDoc::OnStop() {

@@ -77,6 +77,8 @@ public:
 
     // Processing control (processing_control.cpp)
     void OnStart();
+    // What Start resets before it opens capture: designations, oscillator, ring, stores.
+    void ResetForStart();
     void OnStop();
     void OnPurge();
     void OnRecord();
@@ -88,6 +90,14 @@ public:
     bool HasRows() const { return m_nRows > 0; }
     bool IsRecordChecked() const { return m_bProcessing == 1 && m_bRecording == 1; }
     bool IsLoranChecked() const { return m_bLoran != 0; }
+    // Recordings (recording_input.cpp): the engine fed from an audio file instead of a device.
+    // StartRecordingInput resets the engine as Start does and sets processing, without a
+    // capture device; ProcessAudioBlock is the capture handler's step for one buffer of
+    // unsigned 8-bit 48 kHz samples (clipping flag cleared, then every byte through the
+    // producer until processing stops) and returns how many bytes it took: fewer than count
+    // when the store filled. OnStop ends the input as it ends capture.
+    void StartRecordingInput();
+    size_t ProcessAudioBlock(const uint8_t* samples, size_t count);
     // The 250 ms and 4000 ms view timers: created once, on the first Start or Load.
     void EnsureViewTimers();
     void OnViewTimer(int timerId);

@@ -1,0 +1,358 @@
+#include "cli/cli_options.h"
+
+#include <cmath>
+#include <functional>
+#include <map>
+
+#include "engine/text_format.h"
+
+namespace sorv {
+
+namespace {
+
+bool WholeDouble(const std::string& text, double& v) {
+    size_t used = 0;
+    return !text.empty() && ScanDouble(text.c_str(), v, &used) && used == text.size() && std::isfinite(v);
+}
+
+bool WholeInt(const std::string& text, int& v) {
+    size_t used = 0;
+    return !text.empty() && ScanInt(text.c_str(), v, &used) && used == text.size();
+}
+
+// Walks the arguments, handing "--name value" and "--name=value" pairs and flags to the
+// handlers and everything else to the positional list.
+class ArgWalker {
+public:
+    using ValueHandler = std::function<bool(const std::string& value, std::string& error)>;
+    using FlagHandler = std::function<bool(std::string& error)>;
+
+    void Value(const std::string& name, ValueHandler h) { values_[name] = std::move(h); }
+    void Flag(const std::string& name, FlagHandler h) { flags_[name] = std::move(h); }
+
+    bool Walk(const std::vector<std::string>& args, size_t from, std::vector<std::string>& positional,
+              std::string& error) {
+        for (size_t i = from; i < args.size(); ++i) {
+            const std::string& a = args[i];
+            if (a == "--") {
+                positional.insert(positional.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+                return true;
+            }
+            if (a.size() < 2 || a[0] != '-' || a == "-") {
+                positional.push_back(a);
+                continue;
+            }
+            std::string name = a, value;
+            bool inlineValue = false;
+            if (const size_t eq = a.find('='); eq != std::string::npos && a.rfind("--", 0) == 0) {
+                name = a.substr(0, eq);
+                value = a.substr(eq + 1);
+                inlineValue = true;
+            }
+            if (auto f = flags_.find(name); f != flags_.end() && !inlineValue) {
+                if (!f->second(error)) return false;
+                continue;
+            }
+            auto v = values_.find(name);
+            if (v == values_.end()) {
+                error = "unknown option " + name;
+                return false;
+            }
+            if (!inlineValue) {
+                if (i + 1 >= args.size()) {
+                    error = "option " + name + " needs a value";
+                    return false;
+                }
+                value = args[++i];
+            }
+            if (!v->second(value, error)) {
+                if (error.empty()) error = "bad value for " + name + ": \"" + value + "\"";
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    std::map<std::string, ValueHandler> values_;
+    std::map<std::string, FlagHandler> flags_;
+};
+
+ArgWalker::ValueHandler DoubleInto(std::optional<double>& out) {
+    return [&out](const std::string& v, std::string&) {
+        double d;
+        if (!WholeDouble(v, d)) return false;
+        out = d;
+        return true;
+    };
+}
+
+ArgWalker::ValueHandler DoubleInto(double& out) {
+    return [&out](const std::string& v, std::string&) { return WholeDouble(v, out); };
+}
+
+void AddAnalysisOptions(ArgWalker& w, AnalysisSettings& s, bool& json) {
+    w.Value("--centre", [&s](const std::string& v, std::string&) {
+        int hz;
+        if (!WholeInt(v, hz) || hz < -100000 || hz > 100000) return false;
+        s.centreHz = hz;
+        return true;
+    });
+    w.Value("--bandwidth", [&s](const std::string& v, std::string& error) {
+        double bw;
+        if (!WholeDouble(v, bw) || (bw != 3000 && bw != 1500 && bw != 750 && bw != 375 && bw != 187.5)) {
+            error = "--bandwidth must be 3000, 1500, 750, 375 or 187.5";
+            return false;
+        }
+        s.bandwidthHz = bw;
+        return true;
+    });
+    w.Value("--tone-min", DoubleInto(s.toneMin));
+    w.Value("--tone-max", DoubleInto(s.toneMax));
+    w.Value("--period-min", DoubleInto(s.periodMin));
+    w.Value("--period-max", DoubleInto(s.periodMax));
+    w.Value("--carrier", [&s](const std::string& v, std::string&) {
+        double khz;
+        if (!WholeDouble(v, khz) || khz <= 0.0 || khz > 1e6) return false;
+        s.carrierKHz = khz;
+        return true;
+    });
+    w.Flag("--usb", [&s](std::string& error) {
+        if (s.rxMode == 1) error = "give --usb or --lsb, not both";
+        s.rxMode = 0;
+        return error.empty();
+    });
+    w.Flag("--lsb", [&s](std::string& error) {
+        if (s.rxMode == 0) error = "give --usb or --lsb, not both";
+        s.rxMode = 1;
+        return error.empty();
+    });
+    w.Value("--wpm", [&s](const std::string& v, std::string& error) {
+        int wpm;
+        if (!WholeInt(v, wpm) || wpm < 1 || wpm > 60) {
+            error = "--wpm must be a whole number from 1 to 60";
+            return false;
+        }
+        s.wpm = wpm;
+        return true;
+    });
+    w.Value("--period-scale", [&s](const std::string& v, std::string& error) {
+        int scale;
+        if (!WholeInt(v, scale) || (scale != 8 && scale != 16 && scale != 32 && scale != 64)) {
+            error = "--period-scale must be 8, 16, 32 or 64";
+            return false;
+        }
+        s.periodScale = scale;
+        return true;
+    });
+    w.Value("--log-dir", [&s](const std::string& v, std::string&) {
+        s.logDir = v;
+        return !v.empty();
+    });
+    w.Flag("--json", [&json](std::string&) {
+        json = true;
+        return true;
+    });
+}
+
+void AddImportOptions(ArgWalker& w, AudioImportOptions& import) {
+    w.Value("--channel", [&import](const std::string& v, std::string& error) {
+        if (v == "mix") {
+            import.mix = true;
+            return true;
+        }
+        int ch;
+        if (!WholeInt(v, ch) || ch < 1) {
+            error = "--channel takes a channel number from 1, or mix";
+            return false;
+        }
+        import.mix = false;
+        import.channel = ch;
+        return true;
+    });
+    w.Value("--gain", [&import](const std::string& v, std::string& error) {
+        if (v == "auto") {
+            import.autoGain = true;
+            return true;
+        }
+        double db;
+        if (!WholeDouble(v, db) || db < -200.0 || db > 200.0) {
+            error = "--gain takes a number of dB from -200 to 200, or auto";
+            return false;
+        }
+        import.autoGain = false;
+        import.gainDb = db;
+        return true;
+    });
+}
+
+bool ParseAnalyse(const std::vector<std::string>& args, AnalyseCommand& c, std::string& error) {
+    ArgWalker w;
+    AddAnalysisOptions(w, c.settings, c.json);
+    AddImportOptions(w, c.import);
+    w.Value("--save-svl", [&c](const std::string& v, std::string&) {
+        c.saveSvl = v;
+        return !v.empty();
+    });
+    if (!w.Walk(args, 1, c.files, error)) return false;
+    if (c.files.empty()) error = "analyse needs at least one file";
+    size_t audioFiles = 0;
+    for (const std::string& f : c.files) audioFiles += IsSpectrumFileName(f) ? 0 : 1;
+    if (!c.saveSvl.empty() && audioFiles != 1) error = "--save-svl needs exactly one audio file";
+    return error.empty();
+}
+
+bool ParseSearch(const std::vector<std::string>& args, SearchCommand& c, std::string& error) {
+    ArgWalker w;
+    AddAnalysisOptions(w, c.settings, c.json);
+    if (!w.Walk(args, 1, c.files, error)) return false;
+    if (c.files.empty()) error = "search needs at least one .svl file";
+    return error.empty();
+}
+
+bool ParseRun(const std::vector<std::string>& args, RunCommand& c, std::string& error) {
+    ArgWalker w;
+    AddAnalysisOptions(w, c.settings, c.json);
+    AddImportOptions(w, c.import);
+    w.Value("--input", [&c](const std::string& v, std::string&) {
+        c.input = v;
+        return !v.empty();
+    });
+    w.Flag("--realtime", [&c](std::string&) {
+        c.realtime = true;
+        return true;
+    });
+    std::vector<std::string> positional;
+    if (!w.Walk(args, 1, positional, error)) return false;
+    if (positional.size() != 1) {
+        error = "run needs exactly one script file";
+        return false;
+    }
+    c.script = positional[0];
+    if (c.input.empty()) error = "run needs --input FILE";
+    return error.empty();
+}
+
+bool ParseSynth(const std::vector<std::string>& args, SynthCommand& c, std::string& error) {
+    ArgWalker w;
+    SynthSpec& s = c.spec;
+    s.seconds = 300.0;
+    // The per-ident options describe the ident named last, the level of a steady carrier the
+    // carrier named last.
+    auto identOption = [&s](double SynthIdent::*field) {
+        return [&s, field](const std::string& v, std::string& error) {
+            if (s.idents.empty()) {
+                error = "give --ident before the options that describe it";
+                return false;
+            }
+            return WholeDouble(v, s.idents.back().*field);
+        };
+    };
+    w.Value("--ident", [&s](const std::string& v, std::string&) {
+        SynthIdent id;
+        id.ident = v;
+        s.idents.push_back(id);
+        return true;
+    });
+    w.Value("--tone", identOption(&SynthIdent::toneHz));
+    w.Value("--period", identOption(&SynthIdent::periodSeconds));
+    w.Value("--wpm", identOption(&SynthIdent::wpm));
+    w.Value("--offset", identOption(&SynthIdent::offsetSeconds));
+    w.Value("--level", identOption(&SynthIdent::levelDb));
+    w.Value("--steady", [&s](const std::string& v, std::string&) {
+        SynthCarrier c;
+        if (!WholeDouble(v, c.toneHz)) return false;
+        s.carriers.push_back(c);
+        return true;
+    });
+    w.Value("--steady-level", [&s](const std::string& v, std::string& error) {
+        if (s.carriers.empty()) {
+            error = "give --steady before --steady-level";
+            return false;
+        }
+        return WholeDouble(v, s.carriers.back().levelDb);
+    });
+    w.Value("--snr", [&s](const std::string& v, std::string&) {
+        s.withNoise = true;
+        return WholeDouble(v, s.snrDb);
+    });
+    w.Value("--minutes", [&s](const std::string& v, std::string&) {
+        double m;
+        if (!WholeDouble(v, m)) return false;
+        s.seconds = m * 60.0;
+        return true;
+    });
+    w.Value("--seconds", DoubleInto(s.seconds));
+    w.Value("--fade-depth", DoubleInto(s.fadeDepthDb));
+    w.Value("--fade-period", DoubleInto(s.fadePeriodSeconds));
+    w.Value("--drift", DoubleInto(s.driftHzPerMinute));
+    w.Value("--seed", [&s](const std::string& v, std::string&) {
+        int seed;
+        if (!WholeInt(v, seed) || seed < 0) return false;
+        s.seed = static_cast<uint32_t>(seed);
+        return true;
+    });
+    std::vector<std::string> positional;
+    if (!w.Walk(args, 1, positional, error)) return false;
+    if (positional.size() != 1) {
+        error = "synth needs exactly one output file";
+        return false;
+    }
+    c.output = positional[0];
+    error = CheckSynthSpec(s);
+    return error.empty();
+}
+
+Subcommand SubcommandNamed(const std::string& name) {
+    if (name == "analyse" || name == "analyze") return Subcommand::Analyse;
+    if (name == "search") return Subcommand::Search;
+    if (name == "run") return Subcommand::Run;
+    if (name == "synth") return Subcommand::Synth;
+    return Subcommand::None;
+}
+
+bool AsksForHelp(const std::vector<std::string>& args) {
+    for (const std::string& a : args) {
+        if (a == "--") return false;
+        if (a == "--help" || a == "-h") return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool IsSpectrumFileName(const std::string& path) {
+    return path.size() >= 4 && path.compare(path.size() - 4, 4, ".svl") == 0;
+}
+
+bool ParseCommandLine(const std::vector<std::string>& args, CliCommand& command, std::string& error) {
+    if (args.empty()) {
+        error = "missing command";
+        return false;
+    }
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        command.which = Subcommand::Help;
+        command.helpFor = args.size() > 1 ? SubcommandNamed(args[1]) : Subcommand::None;
+        return true;
+    }
+    const Subcommand which = SubcommandNamed(args[0]);
+    if (which == Subcommand::None) {
+        error = "unknown command \"" + args[0] + "\"";
+        return false;
+    }
+    if (AsksForHelp(args)) {
+        command.which = Subcommand::Help;
+        command.helpFor = which;
+        return true;
+    }
+    command.which = which;
+    switch (which) {
+        case Subcommand::Analyse: return ParseAnalyse(args, command.analyse, error);
+        case Subcommand::Search: return ParseSearch(args, command.search, error);
+        case Subcommand::Run: return ParseRun(args, command.run, error);
+        case Subcommand::Synth: return ParseSynth(args, command.synth, error);
+        default: return false;
+    }
+}
+
+}  // namespace sorv

@@ -1,0 +1,76 @@
+// The command line of sorvantel-cli: subcommands, their options and the checks that make a
+// wrong command line a usage error (exit status 2) before any file is touched.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "audio/file/audio_file_reader.h"
+#include "audio/synth/receiver_audio.h"
+
+namespace sorv {
+
+// How the document is set up before the search: each option replaces a start-up default.
+struct AnalysisSettings {
+    std::optional<int> centreHz;
+    std::optional<double> bandwidthHz;  // 3000, 1500, 750, 375 or 187.5
+    std::optional<double> toneMin, toneMax, periodMin, periodMax;
+    std::optional<double> carrierKHz;
+    int rxMode = -1;  // --usb 0, --lsb 1
+    std::optional<int> wpm;
+    std::optional<int> periodScale;
+    std::string logDir;
+};
+
+struct AnalyseCommand {
+    std::vector<std::string> files;
+    AnalysisSettings settings;
+    AudioImportOptions import;
+    std::string saveSvl;
+    bool json = false;
+};
+
+struct SearchCommand {
+    std::vector<std::string> files;
+    AnalysisSettings settings;
+    bool json = false;
+};
+
+struct RunCommand {
+    std::string script;
+    std::string input;
+    bool realtime = false;
+    AnalysisSettings settings;
+    AudioImportOptions import;
+    bool json = false;
+};
+
+struct SynthCommand {
+    std::string output;
+    SynthSpec spec;
+};
+
+enum class Subcommand { None, Help, Analyse, Search, Run, Synth };
+
+struct CliCommand {
+    Subcommand which = Subcommand::None;
+    Subcommand helpFor = Subcommand::None;  // with Help: the subcommand asked about
+    AnalyseCommand analyse;
+    SearchCommand search;
+    RunCommand run;
+    SynthCommand synth;
+};
+
+// Parses the arguments after the program name. On a usage error returns false with the
+// message (without the program name) in error.
+bool ParseCommandLine(const std::vector<std::string>& args, CliCommand& command, std::string& error);
+
+// A spectrum data file by its name (".svl", as the program names them); anything else is
+// taken for audio.
+bool IsSpectrumFileName(const std::string& path);
+
+// The --help texts.
+std::string UsageText(Subcommand which);
+
+}  // namespace sorv

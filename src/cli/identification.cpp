@@ -1,0 +1,113 @@
+#include "cli/identification.h"
+
+#include <cmath>
+#include <vector>
+
+#include "analysis/period_refinement.h"
+#include "engine/sorvantel_doc.h"
+#include "engine/text_format.h"
+
+namespace sorv {
+
+namespace {
+
+// Numbers in JSON: finite always (a non-finite value has no JSON form and becomes null).
+std::string JsonNumber(double v, const char* format = "%.10g") {
+    return std::isfinite(v) ? FormatC(format, v) : "null";
+}
+
+}  // namespace
+
+std::string IdentLogEntry(CSorvantelDoc& doc) {
+    std::string entry = doc.m_strIdent;
+    if (doc.m_strIdent.size() == 2) entry += ' ';
+    entry += ' ';
+    const double offset = doc.LineFrequency(doc.m_nLine);
+    if (doc.m_dCarrierKHz > 0.0 && doc.m_nRxMode >= 0)
+        entry += FormatC("%5.1lf kHz; sideband %7.3lf kHz; ", doc.m_dCarrierKHz, doc.RadioFrequencyKHz(offset));
+    entry += FormatC("offset %6.1lf Hz; ", offset);
+    entry += FormatC("period %5.2lf s", (doc.m_dPeriodMin + doc.m_dPeriodMax) / 2.0);
+    if (!doc.m_strTimeStamp.empty()) return doc.m_strTimeStamp + entry;
+    const CalendarTime utc = doc.Platform().ToUtc(doc.Platform().NowUtc());
+    return FormatC("%04d%02d%02d %02d%02d ", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour,
+                   utc.tm_min) +
+           entry;
+}
+
+double RefinementScore(const CSorvantelDoc& doc, int line, double periodSeconds) {
+    if (line < 0 || line >= kLines || doc.m_nRows < 1) return 0.0;
+    std::vector<double> series(static_cast<size_t>(doc.m_nRows));
+    for (int j = 0; j < doc.m_nRows; ++j) series[static_cast<size_t>(j)] = doc.m_power[j][line];
+    std::vector<double> fold(kFoldBins), smooth(kFoldBins);
+    PeriodRefiner refiner(doc.m_nRows, doc.RowRate());
+    double score = 0.0;
+    return refiner.ScoreTrial(series.data(), periodSeconds, fold.data(), smooth.data(), score) ? score : 0.0;
+}
+
+void IdentificationWatcher::SetSource(const std::string& file, double segmentStartSeconds) {
+    file_ = file;
+    segmentStart_ = segmentStartSeconds;
+    armed_ = true;
+}
+
+void IdentificationWatcher::OnViewsUpdated(CSorvantelDoc& doc) {
+    if (!doc.m_bAutoSearching) {
+        armed_ = true;
+        return;
+    }
+    if (doc.m_strIdent.empty()) {
+        armed_ = true;
+        return;
+    }
+    const bool decoded = armed_ && doc.m_nViewMode == 4 && doc.m_strIdent != "..." && doc.m_nLine >= 0 &&
+                         doc.m_nLine < kLines;
+    armed_ = false;
+    if (!decoded) return;
+    Identification id;
+    id.file = file_;
+    id.segmentStartSeconds = segmentStart ? segmentStart() : segmentStart_;
+    id.ident = doc.m_strIdent;
+    id.line = doc.m_nLine;
+    id.offsetHz = doc.LineFrequency(doc.m_nLine);
+    if (doc.m_dCarrierKHz > 0.0 && doc.m_nRxMode >= 0) id.rfKHz = doc.RadioFrequencyKHz(id.offsetHz);
+    id.periodSeconds = (doc.m_dPeriodMin + doc.m_dPeriodMax) / 2.0;
+    id.wpm = doc.m_nWpm;
+    id.score = RefinementScore(doc, doc.m_nLine, id.periodSeconds);
+    id.logEntry = IdentLogEntry(doc);
+    ++count_;
+    if (onFound) onFound(id);
+}
+
+std::string FormatIdentificationText(const Identification& id) {
+    if (id.segmentStartSeconds > 0.0)
+        return id.file + FormatC(" @ %.1f s: ", id.segmentStartSeconds) + id.logEntry;
+    return id.file + ": " + id.logEntry;
+}
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20 || c == 0x7f) out += FormatC("\\u%04x", c);
+                else out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+std::string FormatIdentificationJson(const Identification& id) {
+    return "{\"file\":" + JsonString(id.file) + ",\"segment_start_s\":" + JsonNumber(id.segmentStartSeconds, "%.3f") +
+           ",\"ident\":" + JsonString(id.ident) + ",\"line\":" + std::to_string(id.line) +
+           ",\"offset_hz\":" + JsonNumber(id.offsetHz) +
+           ",\"rf_khz\":" + (id.rfKHz ? JsonNumber(*id.rfKHz) : std::string("null")) +
+           ",\"period_s\":" + JsonNumber(id.periodSeconds) + ",\"wpm\":" + std::to_string(id.wpm) +
+           ",\"score\":" + JsonNumber(id.score) + "}";
+}
+
+}  // namespace sorv
