@@ -1,15 +1,13 @@
 #include <QApplication>
 #include <clocale>
 
-#include "app/main_frame.h"
+#include "app/sorvantel_app.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    // Numbers in titles, logs and files never follow the user's locale.
+    // Numbers in titles, logs, dialogs and files never follow the user's locale.
     std::setlocale(LC_NUMERIC, "C");
-    QApplication::setApplicationName("Sorvantel");
-    QApplication::setOrganizationName("KELD");
-    sorv::CMainFrame frame;
-    frame.show();
+    sorv::CSorvantelApp sorvantel;
+    if (!sorvantel.InitInstance()) return 1;
     return app.exec();
 }
