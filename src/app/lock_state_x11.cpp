@@ -16,13 +16,29 @@ namespace sorv {
 
 namespace {
 
-bool NamedIndicator(Display* display, const char* name, bool& on) {
-    const Atom atom = XInternAtom(display, name, True);
+bool NamedIndicator(Display* display, Atom atom, bool& on) {
     if (atom == 0) return false;
     Bool state = False;
     if (!XkbGetNamedIndicator(display, atom, nullptr, &state, nullptr, nullptr)) return false;
     on = state != False;
     return true;
+}
+
+// The indicator names are looked up once per display: every refresh asks for the states.
+struct IndicatorAtoms {
+    Display* display = nullptr;
+    Atom caps = 0, num = 0, scroll = 0;
+};
+
+const IndicatorAtoms& AtomsFor(Display* display) {
+    static IndicatorAtoms atoms;
+    if (atoms.display != display) {
+        atoms.display = display;
+        atoms.caps = XInternAtom(display, "Caps Lock", True);
+        atoms.num = XInternAtom(display, "Num Lock", True);
+        atoms.scroll = XInternAtom(display, "Scroll Lock", True);
+    }
+    return atoms;
 }
 
 }  // namespace
@@ -32,9 +48,10 @@ LockState QueryLockState() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     Display* display = x11 ? x11->display() : nullptr;
     if (!display) return s;
-    s.known = NamedIndicator(display, "Caps Lock", s.caps);
-    s.known = NamedIndicator(display, "Num Lock", s.num) || s.known;
-    s.known = NamedIndicator(display, "Scroll Lock", s.scroll) || s.known;
+    const IndicatorAtoms& atoms = AtomsFor(display);
+    s.known = NamedIndicator(display, atoms.caps, s.caps);
+    s.known = NamedIndicator(display, atoms.num, s.num) || s.known;
+    s.known = NamedIndicator(display, atoms.scroll, s.scroll) || s.known;
     return s;
 }
 

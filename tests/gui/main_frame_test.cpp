@@ -172,6 +172,19 @@ TEST_F(MainFrame, KeyAcceleratorsReachTheirCommands) {
     EXPECT_EQ(*step, 3);
 }
 
+TEST_F(MainFrame, EnterInTheIntegralGraphStepsBackToThePeriodicityGraph) {
+    Frame().show();
+    QApplication::setActiveWindow(&Frame());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+    Doc().m_nRows = 64;
+    Doc().m_nLine = 10;
+    Doc().m_nViewMode = 4;
+    QTest::keyClick(Frame().View(), Qt::Key_Return);
+    EXPECT_EQ(Doc().m_nViewMode, 3);
+    EXPECT_EQ(Doc().m_bLineSearched[10], 1);
+    EXPECT_EQ(Doc().m_nPeriodBin, -1);
+}
+
 TEST_F(MainFrame, ViewPeriodicityRunsThePeriodSearch) {
     Doc().m_nRows = 64;
     Doc().m_nLine = 10;
