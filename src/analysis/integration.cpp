@@ -4,10 +4,10 @@
 //
 // Each image cell is the sum of its rows in row order, exactly as a plain trial-by-trial,
 // row-by-row fold with two divisions per step would give it. The work is only arranged for
-// speed: the trials are shared between two threads, each walks the rows once for all of its
-// trials (so each row's time and power are fetched once), and the whole number of periods
-// before a row is found with a multiplication, falling back to the division whenever the
-// product lies too near a whole number to be sure of the same result.
+// speed: the trials are shared between two threads, each walks the rows in blocks fetched
+// once for all of its trials (each row's time and power), and the whole number of periods
+// before a row, which changes only once a period, is divided out again only for the rows
+// near the end of each period where it may change.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -21,10 +21,8 @@ namespace sorv {
 namespace {
 
 struct TrialPlan {
-    double period = 0.0;     // seconds; only trials with rows to fold use it
-    double inverse = 0.0;    // 1 / period
-    int foldRows = 0;        // rows 0 .. foldRows-1 are folded (the last g + 1 never are)
-    bool multiply = false;   // the quotient stays small enough for the multiplication path
+    double period = 0.0;  // seconds; only trials with rows to fold use it
+    int foldRows = 0;     // rows 0 .. foldRows-1 are folded (the last g + 1 never are)
 };
 
 struct FoldInput {
@@ -35,35 +33,63 @@ struct FoldInput {
     double (*image)[kPhaseBins];
 };
 
-// Whole periods before time t: the integer part of t / P, as the division gives it.
-inline double WholePeriods(double t, const TrialPlan& plan) {
-    if (plan.multiply) {
-        const double q = t * plan.inverse;
-        const double whole = static_cast<double>(static_cast<int64_t>(q));
-        const double frac = q - whole;
-        // t * (1/P) differs from t / P by a few units in the last place at most; away from a
-        // whole number both truncate alike.
-        const double margin = q * 1e-14;
-        if (frac > margin && frac < 1.0 - margin) return whole;
-    }
-    return std::trunc(t / plan.period);
+// After the division gave `whole` (the integer part of t / P) at row j: below row
+// (whole + 1) P R, less a relative margin far above the few units in the last place that
+// t = j / R and t / P can be off, the quotient stays below whole + 1, and it never falls as
+// t grows. Until that row the division need not be done again.
+int RecheckRow(double whole, double period, double rowRate, int j) {
+    const double bound = (whole + 1.0) * period * rowRate * (1.0 - 1e-12);
+    if (!(bound > static_cast<double>(j + 1))) return j + 1;
+    if (bound >= static_cast<double>(kMaxRows)) return kMaxRows;
+    return static_cast<int>(bound);
 }
 
+// Where one trial stands in the walk over the rows: the whole periods before the current row
+// and the first row at which that count may have grown.
+struct PeriodCount {
+    double whole = 0.0;
+    int recheckRow = 0;
+};
+
+// Folds rows j0 .. j1-1 (times t[], powers x[] from row j0 on) into one trial's image row and
+// returns the trial's period count for the next block. (Kept in locals, not behind a
+// reference that the image writes might alias, so that the loop runs from registers.)
+PeriodCount FoldBlock(const double* t, const double* x, int j0, int j1, double period, double rowRate,
+                      PeriodCount count, double* imageRow) {
+    double whole = count.whole;
+    int recheckRow = count.recheckRow;
+    for (int j = j0; j < j1; ++j) {
+        const double tj = t[j - j0];
+        if (j >= recheckRow) {
+            whole = std::trunc(tj / period);
+            recheckRow = RecheckRow(whole, period, rowRate, j);
+        }
+        const double phase = rowRate * (tj - whole * period) + 0.5;
+        // Truncation toward zero, as the integer part is taken; never outside the image.
+        if (!(phase > -1.0 && phase < kPhaseBins)) continue;
+        imageRow[static_cast<int>(phase)] += x[j - j0];
+    }
+    return {whole, recheckRow};
+}
+
+// Walks the rows in blocks; within a block, trial by trial. Each cell still receives its
+// rows in row order. The block's times and powers are fetched once for all trials.
 void FoldTrials(const FoldInput& in, int firstTrial, int endTrial) {
+    constexpr int kBlock = 256;
+    PeriodCount counts[kTrials];
+    double t[kBlock];
+    double x[kBlock];
     int rows = 0;
     for (int d = firstTrial; d < endTrial; ++d) rows = std::max(rows, in.plans[d].foldRows);
-    const double R = in.rowRate;
-    for (int j = 0; j < rows; ++j) {
-        const double t = j / R;
-        const double x = in.power[j][in.line];
+    for (int j0 = 0; j0 < rows; j0 += kBlock) {
+        const int j1 = std::min(rows, j0 + kBlock);
+        for (int j = j0; j < j1; ++j) {
+            t[j - j0] = j / in.rowRate;
+            x[j - j0] = in.power[j][in.line];
+        }
         for (int d = firstTrial; d < endTrial; ++d) {
-            const TrialPlan& plan = in.plans[d];
-            if (j >= plan.foldRows) continue;
-            const double m = WholePeriods(t, plan);
-            const double phase = R * (t - m * plan.period) + 0.5;
-            // Truncation toward zero, as the integer part is taken; never outside the image.
-            if (!(phase > -1.0 && phase < kPhaseBins)) continue;
-            in.image[d][static_cast<int>(phase)] += x;
+            const int end = std::min(j1, in.plans[d].foldRows);
+            if (end > j0) counts[d] = FoldBlock(t, x, j0, end, in.plans[d].period, in.rowRate, counts[d], in.image[d]);
         }
     }
 }
@@ -79,8 +105,6 @@ TrialPlan PlanTrial(double period, double rowRate, int rows) {
     if (!PeriodUsable(period)) return plan;
     const double g = std::trunc(period * rowRate);  // whole rows in one period
     if (g < static_cast<double>(rows) - 1.0) plan.foldRows = rows - 1 - static_cast<int>(g);
-    plan.inverse = 1.0 / period;
-    plan.multiply = (static_cast<double>(rows) / rowRate) * plan.inverse < 1e9;
     return plan;
 }
 
