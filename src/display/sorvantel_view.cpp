@@ -1,29 +1,47 @@
 #include "display/sorvantel_view.h"
 
 #include <QImage>
+#include <QPaintEvent>
 #include <QPainter>
+
+#include "display/graphs.h"
+#include "display/view_canvas.h"
 
 namespace sorv {
 
 CSorvantelView::CSorvantelView(CSorvantelDoc& doc, QWidget* parent) : QWidget(parent), doc_(doc) {
+    // Every paint covers the whole client area, so nothing needs erasing first.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    // Esc must reach the view; moves without a button must reach it to end a measurement.
     setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
     setMinimumSize(320, 240);
 }
 
 void CSorvantelView::OnDraw(QImage& target) {
-    target.fill(Qt::black);
-    QPainter p(&target);
-    if (!doc_.m_bProcessing) {
-        const QString hint = "Click the green button to start processing";
-        const QFontMetrics fm(p.font());
-        p.setPen(QColor(0, 255, 0));
-        p.drawText((target.width() - fm.horizontalAdvance(hint)) / 2, target.height() - fm.height() + fm.ascent(), hint);
+    view::Canvas canvas(target);
+    canvas.Fill(view::kBlack);
+    switch (doc_.m_nViewMode) {
+        case 0: view::DrawSignalGraph(canvas, doc_); break;
+        case 1:
+            if (doc_.m_bLoran) {
+                view::DrawLoranGraph(canvas, doc_);
+            } else {
+                view::DrawSpectrumGraph(canvas, doc_);
+            }
+            break;
+        case 2: view::DrawSpectralDensityGraph(canvas, doc_); break;
+        case 3: view::DrawPeriodicityGraph(canvas, doc_); break;
+        case 4: view::DrawIntegralGraph(canvas, doc_, m_ptMeasureStart, m_ptMeasureEnd); break;
+        default: break;  // an unknown mode shows only the background and the overlays
     }
+    view::DrawOverlays(canvas, doc_);
 }
 
 void CSorvantelView::paintEvent(QPaintEvent*) {
     QImage back(size(), QImage::Format_RGB32);
+    if (back.isNull()) return;
     OnDraw(back);
     QPainter p(this);
     p.drawImage(0, 0, back);
