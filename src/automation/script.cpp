@@ -88,6 +88,9 @@ private:
             if (ArgumentOf(line, 10, arg)) return WaitUntil(line, arg);
         } else if (StartsWith(line, "repeat")) {
             Rewind();
+            // A loop without a wait would never let the Esc key through: let events in once
+            // per pass, without sleeping.
+            doc_.Platform().WaitStep(0);
         } else if (StartsWith(line, "exit")) {
             doc_.m_bScriptExit = 1;
         }
