@@ -94,9 +94,22 @@ void Canvas::LineTo(int x1, int y1) {
     long long iHi = majorStep > 0 ? limit - major0 : major0 + 1;
     iLo = std::max(iLo, 0LL);
     iHi = std::min(iHi, n);
+    if (iLo >= iHi) return;
+    // minor(i) = minor0 + minorStep * floor((2 i |d| + n) / 2n), kept as quotient and
+    // remainder from the first visible step on.
+    const __int128 start = 2 * static_cast<__int128>(iLo) * minorAbs + n;
+    long long minor = minor0 + minorStep * static_cast<long long>(start / (2 * n));
+    long long error = static_cast<long long>(start % (2 * n));
+    const long long errorStep = static_cast<long long>(2 * minorAbs);
     for (long long i = iLo; i < iHi; ++i) {
         const long long major = major0 + i * majorStep;
-        const long long minor = minor0 + minorStep * static_cast<long long>((2 * i * minorAbs + n) / (2 * n));
+        if (i > iLo) {
+            error += errorStep;
+            if (error >= 2 * n) {
+                error -= 2 * n;
+                minor += minorStep;
+            }
+        }
         if (xMajor) {
             Plot(major, minor);
             if (penWidth_ > 1) Plot(major, minor - 1);
