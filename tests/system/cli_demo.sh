@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# sorvantel-cli as installed and run from a shell: the README's two-line demo finds DGU, the
+# JSON lines parse with a real JSON reader, and the exit statuses are 0, 1 and 2 as documented.
+# Usage: cli_demo.sh <build dir>
+set -euo pipefail
+
+build=$(cd "${1:?usage: cli_demo.sh <build dir>}" && pwd)
+prefix=$(mktemp -d)
+work=$(mktemp -d)
+trap 'rm -rf "$prefix" "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+[ -f "$build/src/cli/sorvantel-cli" ] || { echo "SKIP: sorvantel-cli is not built here"; exit 77; }
+# Installed beside the program, in bin/.
+cmake --install "$build" --prefix "$prefix" >/dev/null
+cli="$prefix/bin/sorvantel-cli"
+[ -x "$cli" ] || fail "sorvantel-cli is not installed in bin/"
+cd "$work"
+
+# The README demo, word for word.
+"$cli" synth --ident DGU --tone 1015 --period 8 --snr -3 --minutes 5 demo.wav 2>synth.err
+"$cli" analyse demo.wav >demo.out 2>demo.err || fail "analyse demo.wav exited with $?"
+grep -q '^demo.wav: [0-9]\{8\} [0-9]\{4\} DGU offset' demo.out || fail "the demo did not find DGU: $(cat demo.out)"
+[ "$(wc -l <demo.out)" -eq 1 ] || fail "the demo reported more than one ident"
+grep -q 'segment 1' demo.err || fail "no progress line on stderr"
+
+# JSON lines, parsed by Python's json module; progress never reaches stdout.
+"$cli" analyse --json --carrier 404 --usb demo.wav >demo.json 2>/dev/null
+python3 - demo.json <<'PY' || fail "the JSON lines do not parse or lack fields"
+import json, sys
+lines = open(sys.argv[1]).read().splitlines()
+assert len(lines) == 1, lines
+o = json.loads(lines[0])
+assert set(o) == {"file", "segment_start_s", "ident", "line", "offset_hz", "rf_khz", "period_s", "wpm", "score"}, o
+assert o["ident"] == "DGU" and o["file"] == "demo.wav" and o["segment_start_s"] == 0
+assert abs(o["rf_khz"] - (404 + o["offset_hz"] / 1000)) < 1e-9 and o["score"] > 80
+PY
+
+# Exit statuses: 1 for a file that cannot be read, the others still analysed; 2 for usage.
+echo "not audio" >notes.wav
+set +e
+"$cli" analyse notes.wav demo.wav >mixed.out 2>mixed.err; status=$?
+"$cli" analyse --bandwidth 1000 demo.wav >/dev/null 2>usage.err; usage=$?
+"$cli" --help >help.out; help=$?
+set -e
+[ "$status" -eq 1 ] || fail "an unreadable file gave status $status"
+grep -q '^sorvantel-cli: notes.wav: not an audio file' mixed.err || fail "the unreadable file was not named"
+grep -q DGU mixed.out || fail "the readable file was not analysed after the unreadable one"
+[ "$usage" -eq 2 ] || fail "a usage error gave status $usage"
+grep -q -- "--help" usage.err || fail "no pointer to --help"
+[ "$help" -eq 0 ] && grep -q '^Usage: sorvantel-cli' help.out || fail "--help"
+echo "PASS"
