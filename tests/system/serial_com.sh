@@ -35,7 +35,7 @@ send() {
     reader_pid=$!
     sleep 0.2
     printf '%s\n' "${line//@X@/$x}" >"$work/script.txt"
-    "$peer" "$work/script.txt"
+    "$peer" "$work/script.txt" 2>"$work/peer.log" || { echo "the script failed:" >&2; cat "$work/peer.log" >&2; }
     sleep 0.5
     kill "$reader_pid" 2>/dev/null || true
     wait "$reader_pid" 2>/dev/null || true
