@@ -3,6 +3,7 @@
 // ports, the calendar clock, the settings location and the script's wait step.
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
@@ -71,6 +72,7 @@ private:
     QPointer<QWidget> view_;
     std::function<void()> refresher_;
     std::map<int, QTimer*> timers_;
+    std::vector<std::pair<QByteArray, std::string>> captureInputs_;  // id and name, listed once
     int waitCursorDepth_ = 0;
 };
 
