@@ -84,9 +84,35 @@ std::string FormatIdentificationText(const Identification& id) {
     return id.file + ": " + id.logEntry;
 }
 
+namespace {
+
+// The length of a well-formed UTF-8 sequence at s[i], or 0 when the bytes there are not one.
+size_t Utf8Length(const std::string& s, size_t i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    const size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xe ? 3 : (c >> 3) == 0x1e ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return 0;
+    for (size_t k = 1; k < n; ++k)
+        if ((static_cast<unsigned char>(s[i + k]) & 0xc0) != 0x80) return 0;
+    return n;
+}
+
+}  // namespace
+
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
-    for (unsigned char c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x80) {
+            // File names are bytes; JSON is Unicode. A byte that is not UTF-8 becomes U+FFFD.
+            const size_t n = Utf8Length(text, i);
+            if (n == 0) {
+                out += "\\ufffd";
+                continue;
+            }
+            out.append(text, i, n);
+            i += n - 1;
+            continue;
+        }
         switch (c) {
             case '"': out += "\\\""; break;
             case '\\': out += "\\\\"; break;

@@ -105,6 +105,9 @@ TEST(CliLog, JsonCarriesTheFieldsOfEachIdentification) {
     id.segmentStartSeconds = 0;
     EXPECT_EQ(FormatIdentificationText(id), id.file + ": " + id.logEntry);
     EXPECT_EQ(JsonString(std::string("\x01\x7f", 2)), "\"\\u0001\\u007f\"");
+    // Names are bytes: UTF-8 passes, anything else becomes U+FFFD, so the line stays JSON.
+    EXPECT_EQ(JsonString("nuit_\xc3\xa9t\xc3\xa9.wav"), "\"nuit_\xc3\xa9t\xc3\xa9.wav\"");
+    EXPECT_EQ(JsonString("a\xff\xc3.wav"), "\"a\\ufffd\\ufffd.wav\"");
 }
 
 }  // namespace

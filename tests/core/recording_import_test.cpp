@@ -104,6 +104,14 @@ TEST_F(RecordingImport, AnEightBitRecordingComesBackByteForByte) {
     EXPECT_EQ(ReadAll(reader), samples);
     EXPECT_EQ(reader.Error(), "");
     EXPECT_EQ(reader.ClippedSamples(), 0u);
+
+    // The same samples as 16-bit go through the conversion and give the same bytes.
+    std::vector<double> wide;
+    for (uint8_t b : samples) wide.push_back((b - 128.0) / 128.0);
+    ASSERT_TRUE(WriteSoundFile(dir.file("a16.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 1, wide));
+    AudioFileReader r16;
+    ASSERT_TRUE(r16.Open(dir.file("a16.wav"), {}, error)) << error;
+    EXPECT_EQ(ReadAll(r16), samples);
 }
 
 TEST_F(RecordingImport, SixteenBitStereoAt44100IsResampledAndTheChannelChosen) {
