@@ -128,11 +128,9 @@ void CSorvantelDoc::CaptureBufferHandler() {
         m_capture.index = (m_capture.index + 1) % kCaptureBuffers;
         if (rc != MM_NOERROR) ReportMmError("On adding audio buffer ..", rc);
 
-        if (m_bProcessing) {
-            m_bClipping = 0;
-            // Only the bytes the device recorded: a short buffer must not replay stale audio.
-            for (uint32_t i = 0; i < n && m_bProcessing; ++i) ProcessSample(m_capture.work[i]);
-        }
+        // Only the bytes the device recorded: a short buffer must not replay stale audio. The
+        // step stops at once when the row limit stops processing.
+        ProcessAudioBlock(m_capture.work.data(), n);
         // The row limit's Stop has already finalised a running recording, so the rest of a
         // buffer cut short by it is never written.
         if (m_bRecording) AppendRecording(m_capture.work.data(), n);
