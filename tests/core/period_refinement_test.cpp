@@ -61,6 +61,10 @@ TEST(PeriodRefinement, MatchesTheStraightforwardFoldBitForBit) {
     const double c = PeriodBinWidth(31.25, 2048);
     ExpectIdentical(store, 31.25, TrialRangeForBin(16, c));  // 2081 trials around 8 s
     ExpectIdentical(store, 31.25, TrialRangeForBin(15, c));
+    // 8.016 s is 250.5 rows: every other period starts half a row off, so the phases of
+    // whole runs of rows sit on a rounding edge and must be computed row by row.
+    ExpectIdentical(store, 31.25, TrialRange{8.016, 8.016});
+    ExpectIdentical(store, 31.25, TrialRange{8.0, 8.0});
 
     const RefinementResult r = ReferenceRefine(store.Reference(31.25), TrialRangeForBin(15, c));
     EXPECT_NEAR(r.bestPeriod, 9.0, 0.05);  // the keyed period is found
