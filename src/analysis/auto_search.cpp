@@ -78,6 +78,10 @@ void CSorvantelDoc::OnSemiAutoBack() {
 }
 
 void CSorvantelDoc::OnAutoSearch() {
+    if (m_bSensitiveDetection) {
+        SensitiveAutoSearch();
+        return;
+    }
     m_bAutoSearching = 1;
     m_platform.SetWaitCursor(true);
     m_strIdent.clear();

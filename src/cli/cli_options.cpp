@@ -145,6 +145,14 @@ void AddAnalysisOptions(ArgWalker& w, AnalysisSettings& s, bool& json) {
         s.periodScale = scale;
         return true;
     });
+    w.Value("--detector", [&s](const std::string& v, std::string& error) {
+        if (v != "sensitive" && v != "classic") {
+            error = "--detector must be sensitive or classic";
+            return false;
+        }
+        s.sensitive = v == "sensitive";
+        return true;
+    });
     w.Value("--log-dir", [&s](const std::string& v, std::string&) {
         s.logDir = v;
         return !v.empty();

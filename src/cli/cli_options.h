@@ -21,6 +21,7 @@ struct AnalysisSettings {
     std::optional<int> wpm;
     std::optional<int> periodScale;
     std::string logDir;
+    bool sensitive = true;  // --detector sensitive (default) or classic, the designed search
 };
 
 struct AnalyseCommand {

@@ -46,6 +46,7 @@ void ApplyAnalysisSettings(CSorvantelDoc& doc, const AnalysisSettings& s) {
         doc.m_nWpm = *s.wpm;
     }
     if (s.periodScale) doc.m_nPeriodScale = *s.periodScale;
+    doc.m_bSensitiveDetection = s.sensitive ? 1 : 0;
     doc.m_bLogCheck = s.logDir.empty() ? 0 : 1;
     if (!s.logDir.empty()) doc.m_strLogDirectory = s.logDir.back() == '/' ? s.logDir : s.logDir + '/';
 }

@@ -86,6 +86,9 @@ void CSorvantelDoc::LoadSettings() {
         }
     }
     if (m_nSoundcard < 0 || m_nSoundcard > 3) m_nSoundcard = 0;
+    // Absent (a settings file from before the choice existed) or of another width: off.
+    if (uint8_t b[4]; BytesOf(Find(values, "SensitiveDetection"), 4, b))
+        m_bSensitiveDetection = (b[0] | b[1] | b[2] | b[3]) != 0 ? 1 : 0;
 }
 
 void CSorvantelDoc::SaveSettings() {
@@ -104,6 +107,12 @@ void CSorvantelDoc::SaveSettings() {
         values.push_back(std::move(v));
     }
     values.push_back({"LogDirectory", RegistryValue::Kind::String, 1, {}, m_strLogDirectory});
+    // The detector choice came after the original values and is written after them.
+    const uint32_t sensitive = static_cast<uint32_t>(m_bSensitiveDetection);
+    values.push_back({"SensitiveDetection", RegistryValue::Kind::Dword, 4,
+                      {static_cast<uint8_t>(sensitive), static_cast<uint8_t>(sensitive >> 8),
+                       static_cast<uint8_t>(sensitive >> 16), static_cast<uint8_t>(sensitive >> 24)},
+                      {}});
     std::string error;
     WriteFileAtomically(m_platform.SettingsFilePath(), FormatRegistryExport(kSettingsKey, values), error);
 }

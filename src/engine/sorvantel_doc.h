@@ -172,6 +172,13 @@ public:
     void OnAutoSearch();
     void OnSemiAutoFwd();
     void OnSemiAutoBack();
+    // The sensitive detector (sensitive_auto_search.cpp), chosen by m_bSensitiveDetection:
+    // OnAutoSearch runs SensitiveAutoSearch instead of the designed refinement.
+    void OnSensitiveDetection();
+    bool IsSensitiveDetectionChecked() const { return m_bSensitiveDetection != 0; }
+    void SensitiveAutoSearch();
+    void IdentifyDetection(int line, double period);  // designate, range, integrate, read, log
+    void ReadSensitiveIdent();
 
     // ---------------------------------------------------------------- automation/
     // Spectrum data file (spectrum_file.cpp)
@@ -248,6 +255,7 @@ public:
     int m_bLineSearched[kLines] = {};
     int m_nPeriodScale = 32;
     int m_bAutoSearching = 0;
+    int m_bSensitiveDetection = 0;  // settings value "SensitiveDetection"
     std::string m_strIdent;
     int m_nViewMode = 0;
     int m_bScriptExit = 0;

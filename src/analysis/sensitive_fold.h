@@ -1,0 +1,54 @@
+// Folding a line's power history at one period, for the sensitive search. The phase of a row
+// is computed exactly as the integration computes it for one trial, so that the trace judged
+// here is, bin for bin, the middle trial that the integration then shows and the decoding
+// reads.
+#pragma once
+
+#include <vector>
+
+namespace sorv {
+
+constexpr int kMaxFoldLength = 4095;  // phase bins of the longest period folded
+
+class PeriodFold {
+public:
+    PeriodFold() : sum_(kMaxFoldLength + 1), count_(kMaxFoldLength + 1), mean_(kMaxFoldLength) {}
+
+    // Folds rows from .. to-1 of series at period seconds (row j at j / rowRate seconds).
+    // False, with an empty trace, when the period is not a positive length of 1 to 4095 rows.
+    bool Fold(const double* series, int from, int to, double rowRate, double period);
+
+    // The period in rows, rounded: the trace's length.
+    int Length() const { return length_; }
+    // Sums and counts per phase bin as the integration stores them: bins 0 .. Length(), the
+    // last one receiving the rows whose phase rounds up to a whole period.
+    const double* Sums() const { return sum_.data(); }
+    const int* Counts() const { return count_.data(); }
+    // The mean power per phase bin over Length() bins, the last bin folded into bin 0 (the
+    // same phase); a bin that received no row holds the overall mean.
+    const double* Trace() const { return mean_.data(); }
+    // Variance of the trace after the three-bin smoothing: what the period refinement
+    // maximises.
+    double SmoothedVariance() const;
+
+private:
+    std::vector<double> sum_;
+    std::vector<int> count_;
+    std::vector<double> mean_;
+    int length_ = 0;
+};
+
+// Rows of a recording that the integration folds at a period: the last whole period's worth
+// of rows and one more never are. 0 when the period does not fit.
+int FoldedRows(int rows, double rowRate, double period);
+
+// Removes from series[0..rows-1] the part that repeats with the period: each row loses the
+// mean of its phase bin over the whole series (less the overall mean). What is left holds no
+// keying at that period, nor at any multiple of its repetition frequency.
+void RemovePeriodic(double* series, int rows, double rowRate, double period, PeriodFold& work);
+
+// Trace of a fold given as the integration's sums with their counts (n + 1 bins, bin n folded
+// into bin 0); n values into trace.
+void TraceFromSums(const double* sums, const int* counts, int n, double* trace);
+
+}  // namespace sorv

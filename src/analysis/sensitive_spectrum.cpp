@@ -1,0 +1,162 @@
+#include "analysis/sensitive_spectrum.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace sorv {
+
+namespace {
+
+constexpr int kMaxFftSize = 1 << 20;
+constexpr int kMinBlockBins = 32;
+constexpr int kBlocksPerSpectrum = 256;  // floor resolution: a 256th of the spectrum
+constexpr double kLn2 = 0.6931471805599453;
+
+int PaddedSize(int rows) {
+    int n = 1;
+    while (n < rows) n *= 2;
+    return 2 * n;
+}
+
+}  // namespace
+
+bool ComplexFft::Plan(int n) {
+    if (n < 2 || n > kMaxFftSize || (n & (n - 1)) != 0) return false;
+    if (n == n_) return true;
+    n_ = n;
+    cos_.resize(static_cast<size_t>(n / 2));
+    sin_.resize(static_cast<size_t>(n / 2));
+    const double twoPi = 6.283185307179586;
+    for (int k = 0; k < n / 2; ++k) {
+        cos_[static_cast<size_t>(k)] = std::cos(twoPi * k / n);
+        sin_[static_cast<size_t>(k)] = -std::sin(twoPi * k / n);
+    }
+    reverse_.assign(static_cast<size_t>(n), 0);
+    int bits = 0;
+    while ((1 << bits) < n) ++bits;
+    for (int i = 0; i < n; ++i) {
+        int r = 0;
+        for (int b = 0; b < bits; ++b)
+            if ((i >> b) & 1) r |= 1 << (bits - 1 - b);
+        reverse_[static_cast<size_t>(i)] = r;
+    }
+    return true;
+}
+
+void ComplexFft::Run(double* re, double* im) const {
+    const int n = n_;
+    for (int i = 0; i < n; ++i) {
+        const int r = reverse_[static_cast<size_t>(i)];
+        if (i < r) {
+            std::swap(re[i], re[r]);
+            std::swap(im[i], im[r]);
+        }
+    }
+    for (int len = 2; len <= n; len *= 2) {
+        const int half = len / 2;
+        const int step = n / len;
+        for (int start = 0; start < n; start += len) {
+            for (int j = 0; j < half; ++j) {
+                const double wr = cos_[static_cast<size_t>(j * step)];
+                const double wi = sin_[static_cast<size_t>(j * step)];
+                const int p = start + j;
+                const int q = p + half;
+                const double xr = re[q] * wr - im[q] * wi;
+                const double xi = re[q] * wi + im[q] * wr;
+                re[q] = re[p] - xr;
+                im[q] = im[p] - xi;
+                re[p] += xr;
+                im[p] += xi;
+            }
+        }
+    }
+}
+
+bool KeyingSpectrum::Compute(const double* series, int rows, double rowRate, double topHz) {
+    power_.clear();
+    binHz_ = 0.0;
+    if (rows < 16 || !(rowRate > 0.0) || !std::isfinite(rowRate) || !(topHz > 0.0)) return false;
+    const int n = PaddedSize(rows);
+    if (!fft_.Plan(n)) return false;
+
+    double mean = 0.0;
+    for (int j = 0; j < rows; ++j) mean += series[j];
+    mean /= rows;
+    if (!std::isfinite(mean)) return false;
+    re_.assign(static_cast<size_t>(n), 0.0);
+    im_.assign(static_cast<size_t>(n), 0.0);
+    for (int j = 0; j < rows; ++j) re_[static_cast<size_t>(j)] = series[j] - mean;
+    fft_.Run(re_.data(), im_.data());
+
+    binHz_ = rowRate / n;
+    const double wanted = std::ceil(topHz * 1.1 / binHz_) + 2.0;
+    const int used = wanted < n / 2 ? static_cast<int>(wanted) : n / 2;
+    power_.resize(static_cast<size_t>(used));
+    for (int k = 0; k < used; ++k) {
+        const size_t i = static_cast<size_t>(k);
+        power_[i] = re_[i] * re_[i] + im_[i] * im_[i];
+    }
+    NormaliseByFloor(n / 2);
+    return true;
+}
+
+// Divides each bin by the local noise level: the median of its block of bins over ln 2 (the
+// median of an exponential distribution is ln 2 times its mean), interpolated linearly between
+// the block centres. A block with no power at all leaves its bins at 0.
+void KeyingSpectrum::NormaliseByFloor(int halfSize) {
+    const int used = static_cast<int>(power_.size());
+    const int width = std::max(kMinBlockBins, halfSize / kBlocksPerSpectrum);
+    const int blocks = std::max(1, used / width);
+    std::vector<double> level(static_cast<size_t>(blocks));
+    for (int b = 0; b < blocks; ++b) {
+        const int from = b * width;
+        const int to = b == blocks - 1 ? used : from + width;
+        block_.assign(power_.begin() + from, power_.begin() + to);
+        const size_t mid = block_.size() / 2;
+        std::nth_element(block_.begin(), block_.begin() + static_cast<long>(mid), block_.end());
+        level[static_cast<size_t>(b)] = block_[mid] / kLn2;
+    }
+    for (int k = 0; k < used; ++k) {
+        const double position = (k + 0.5) / width - 0.5;  // in block centres
+        double floor;
+        if (blocks == 1 || position <= 0.0) {
+            floor = level[0];
+        } else if (position >= blocks - 1) {
+            floor = level[static_cast<size_t>(blocks - 1)];
+        } else {
+            const int b = static_cast<int>(position);
+            const double f = position - b;
+            floor = level[static_cast<size_t>(b)] * (1.0 - f) + level[static_cast<size_t>(b + 1)] * f;
+        }
+        double& p = power_[static_cast<size_t>(k)];
+        p = floor > 0.0 ? p / floor : 0.0;
+    }
+}
+
+double KeyingSpectrum::At(double hz) const {
+    if (!(binHz_ > 0.0) || !(hz >= 0.0)) return 0.0;
+    const double bin = hz / binHz_ + 0.5;
+    if (!(bin < static_cast<double>(power_.size()))) return 0.0;
+    return power_[static_cast<size_t>(bin)];
+}
+
+double KeyingSpectrum::HarmonicSum(double f0, double topHz, int skipMultiplesOf, int& count) const {
+    count = 0;
+    double sum = 0.0;
+    if (!(f0 > 0.0) || !std::isfinite(f0)) return 0.0;
+    for (int k = 1; k * f0 <= topHz; ++k) {
+        if (skipMultiplesOf >= 2 && k % skipMultiplesOf == 0) continue;
+        sum += At(k * f0);
+        ++count;
+    }
+    return sum;
+}
+
+double NoiseUnitsScore(double sum, int count) {
+    if (count < 1 || !(sum >= 0.0)) return 0.0;
+    const double v = 1.0 / (9.0 * count);
+    return (std::cbrt(sum / count) - (1.0 - v)) / std::sqrt(v);
+}
+
+}  // namespace sorv

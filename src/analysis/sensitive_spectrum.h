@@ -1,0 +1,65 @@
+// The keying spectrum of one spectral line, for the sensitive search: the power spectrum of the
+// line's power history, in units of the noise expected in each bin.
+//
+// A beacon keyed with a period P puts its keying power into the harmonics k / P of this
+// spectrum, and nowhere else; the folded trace at P holds exactly that power. Noise spreads
+// evenly, and each bin of a noise spectrum is exponentially distributed about the local noise
+// level, whatever the audio level or the recording's length. Dividing by that level, found as
+// the median of the bins around (which a few harmonics cannot move), makes every bin a number
+// of noise units, and the sum over the harmonics of P a statistic whose distribution under
+// noise is known (a gamma distribution with one unit per harmonic).
+//
+// The history is zero-padded to twice a power of two, so that every harmonic lies within a
+// quarter of the recording's frequency resolution of a bin centre.
+#pragma once
+
+#include <vector>
+
+namespace sorv {
+
+// In-place radix-2 complex transform of a power-of-two size, with its own twiddles.
+class ComplexFft {
+public:
+    // Prepares for size n (a power of two, 2 .. 2^20); false otherwise. Allocates once per size.
+    bool Plan(int n);
+    int Size() const { return n_; }
+    // X(k) = sum x(j) e^(-2 pi i jk / n), in natural order.
+    void Run(double* re, double* im) const;
+
+private:
+    int n_ = 0;
+    std::vector<double> cos_, sin_;
+    std::vector<int> reverse_;
+};
+
+class KeyingSpectrum {
+public:
+    // The spectrum of series[0..rows-1] (rows >= 16) at rowRate rows per second, normalised up
+    // to topHz (the highest keying frequency that will be asked for). False when nothing
+    // usable results (too few rows, a non-finite value, a non-positive rate).
+    bool Compute(const double* series, int rows, double rowRate, double topHz);
+
+    double BinHz() const { return binHz_; }
+    // Normalised power at the bin nearest to hz; 0 beyond the normalised range.
+    double At(double hz) const;
+    // Sum of the normalised powers at the harmonics k * f0 for k = 1, 2, ... while k * f0 is
+    // not above topHz, skipping the multiples of `skipMultiplesOf` when it is 2 or more;
+    // count receives the number of harmonics summed.
+    double HarmonicSum(double f0, double topHz, int skipMultiplesOf, int& count) const;
+
+private:
+    void NormaliseByFloor(int usedBins);
+
+    ComplexFft fft_;
+    std::vector<double> re_, im_;
+    std::vector<double> power_;  // normalised power, bins 0 .. power_.size() - 1
+    std::vector<double> block_;  // work space of the floor's medians
+    double binHz_ = 0.0;
+};
+
+// A sum of `count` independent exponential noise units (gamma distributed) expressed as the
+// standard normal deviate with the same upper tail (the Wilson-Hilferty cube-root transform):
+// about 0 for noise, growing with the keying power above it.
+double NoiseUnitsScore(double sum, int count);
+
+}  // namespace sorv

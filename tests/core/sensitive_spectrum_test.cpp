@@ -1,0 +1,179 @@
+// The pieces under the sensitive detector: its transform, the keying spectrum in noise units
+// and the score that calibrates it, and the fold that must be the integration's middle trial.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <random>
+#include <vector>
+
+#include "analysis/sensitive_fold.h"
+#include "analysis/sensitive_periods.h"
+#include "analysis/sensitive_search.h"
+#include "analysis/sensitive_spectrum.h"
+#include "engine/sorvantel_doc.h"
+#include "support/fake_platform.h"
+
+namespace sorv::test {
+namespace {
+
+constexpr double kRowRate = 31.25;
+
+std::vector<double> ExponentialNoise(int rows, uint32_t seed, double mean = 1.0) {
+    std::mt19937 rng(seed);
+    std::exponential_distribution<double> noise(1.0 / mean);
+    std::vector<double> x(static_cast<size_t>(rows));
+    for (double& v : x) v = noise(rng);
+    return x;
+}
+
+// On for the first `on` seconds of every period.
+void AddKeying(std::vector<double>& x, double period, double on, double power) {
+    for (size_t j = 0; j < x.size(); ++j)
+        if (std::fmod(j / kRowRate, period) < on) x[j] += power;
+}
+
+TEST(SensitiveSpectrum, TheTransformIsTheDiscreteFourierTransform) {
+    const int n = 64;
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    std::vector<double> re(n), im(n);
+    for (int j = 0; j < n; ++j) re[static_cast<size_t>(j)] = u(rng), im[static_cast<size_t>(j)] = u(rng);
+    const std::vector<double> re0 = re, im0 = im;
+    ComplexFft fft;
+    ASSERT_TRUE(fft.Plan(n));
+    fft.Run(re.data(), im.data());
+    for (int k = 0; k < n; ++k) {
+        std::complex<double> sum = 0.0;
+        for (int j = 0; j < n; ++j)
+            sum += std::complex<double>(re0[static_cast<size_t>(j)], im0[static_cast<size_t>(j)]) *
+                   std::polar(1.0, -2.0 * M_PI * j * k / n);
+        EXPECT_NEAR(re[static_cast<size_t>(k)], sum.real(), 1e-12);
+        EXPECT_NEAR(im[static_cast<size_t>(k)], sum.imag(), 1e-12);
+    }
+    EXPECT_FALSE(fft.Plan(48));
+    EXPECT_FALSE(fft.Plan(0));
+}
+
+TEST(SensitiveSpectrum, NoiseIsOneUnitPerBinAtAnyLevel) {
+    const std::vector<double> x = ExponentialNoise(18750, 1);
+    KeyingSpectrum quiet;
+    ASSERT_TRUE(quiet.Compute(x.data(), 18750, kRowRate, 3.0));
+    double sum = 0.0;
+    int bins = 0;
+    for (double hz = 0.05; hz <= 3.0; hz += quiet.BinHz(), ++bins) sum += quiet.At(hz);
+    EXPECT_NEAR(sum / bins, 1.0, 0.05);
+
+    std::vector<double> loud(x);
+    for (double& v : loud) v = 4321.0 * v + 1e6;  // another gain, and a steady carrier's offset
+    KeyingSpectrum other;
+    ASSERT_TRUE(other.Compute(loud.data(), 18750, kRowRate, 3.0));
+    for (double hz = 0.05; hz <= 3.0; hz += 0.37) EXPECT_NEAR(other.At(hz), quiet.At(hz), 1e-6 * (1.0 + quiet.At(hz)));
+    EXPECT_EQ(quiet.At(3.4), 0.0);  // beyond the normalised range
+}
+
+TEST(SensitiveSpectrum, TheScoreIsAStandardDeviateForNoiseAndGrowsWithKeying) {
+    EXPECT_NEAR(NoiseUnitsScore(40.0, 40), 0.0, 0.2);
+    EXPECT_LT(NoiseUnitsScore(20.0, 40), -2.0);
+    EXPECT_NEAR(NoiseUnitsScore(40.0 + 2.326 * std::sqrt(40.0), 40), 2.33, 0.35);  // the 1 % point
+    EXPECT_EQ(NoiseUnitsScore(5.0, 0), 0.0);
+    // The best score of pure noise over the scan of 6 to 15 s stays far below the threshold.
+    double highest = -1e9;
+    for (uint32_t seed = 1; seed <= 20; ++seed) {
+        const std::vector<double> x = ExponentialNoise(18750, 10 + seed);
+        KeyingSpectrum s;
+        ASSERT_TRUE(s.Compute(x.data(), 18750, kRowRate, 3.0));
+        highest = std::max(highest, BestRepetition(s, 1.0 / 15.0, 1.0 / 6.0, 3.0).score);
+    }
+    EXPECT_GT(highest, 2.0);
+    EXPECT_LT(highest, kSensitiveThreshold - 1.0);
+}
+
+TEST(SensitiveSpectrum, KeyingIsFoundAtItsPeriodNotAtItsDouble) {
+    std::vector<double> x = ExponentialNoise(18750, 2);
+    AddKeying(x, 7.0, 1.2, 1.0);
+    KeyingSpectrum s;
+    ASSERT_TRUE(s.Compute(x.data(), 18750, kRowRate, 3.0));
+    const PeriodPeak best = BestRepetition(s, 1.0 / 15.0, 1.0 / 6.0, 3.0);
+    EXPECT_NEAR(1.0 / best.f0, 7.0, 0.01);
+    EXPECT_GT(best.score, 3.0 * kSensitiveThreshold);
+    // Every 14 s repeats what 7 s does: no keying of its own between the harmonics of 7 s.
+    EXPECT_FALSE(RepeatsOnlyEvery(s, 1.0 / 7.0, 2, 3.0, kSensitiveThreshold));
+    // Keying that alternates between two patterns repeats only every second period.
+    std::vector<double> y = ExponentialNoise(18750, 3);
+    for (size_t j = 0; j < y.size(); ++j) {
+        const double t = std::fmod(j / kRowRate, 14.0);
+        if (t < 1.2 || (t >= 7.0 && t < 7.4)) y[j] += 1.0;
+    }
+    ASSERT_TRUE(s.Compute(y.data(), 18750, kRowRate, 3.0));
+    EXPECT_TRUE(RepeatsOnlyEvery(s, 1.0 / 7.0, 2, 3.0, kSensitiveThreshold));
+}
+
+TEST(SensitiveSpectrum, NothingUsableIsRefused) {
+    KeyingSpectrum s;
+    std::vector<double> x(100, 1.0);
+    EXPECT_FALSE(s.Compute(x.data(), 10, kRowRate, 3.0));
+    EXPECT_FALSE(s.Compute(x.data(), 100, 0.0, 3.0));
+    EXPECT_FALSE(s.Compute(x.data(), 100, std::nan(""), 3.0));
+    x[50] = std::nan("");
+    EXPECT_FALSE(s.Compute(x.data(), 100, kRowRate, 3.0));
+    EXPECT_EQ(s.At(1.0), 0.0);
+    EXPECT_EQ(BestRepetition(s, 0.1, 0.2, 3.0).f0, 0.0);
+}
+
+// The trace the detector reads must be the one the integration shows and the decoding reads:
+// same rows, same phases, same sums in the same order.
+TEST(SensitiveFold, IsTheIntegrationsMiddleTrialBitForBit) {
+    FakePlatform platform;
+    CSorvantelDoc doc(platform);
+    const int rows = 20000;
+    const std::vector<double> x = ExponentialNoise(rows, 4, 1234.5);
+    for (int j = 0; j < rows; ++j) doc.m_power[j][61] = x[static_cast<size_t>(j)];
+    doc.m_nRows = rows;
+    doc.m_nLine = 61;
+    for (double period : {6.0123, 8.0, 14.987}) {
+        doc.m_dPeriodMin = period - kSensitiveHalfRange;
+        doc.m_dPeriodMax = period + kSensitiveHalfRange;
+        doc.OnIntegrate();
+        const double P = MiddleTrialPeriod(period);
+        PeriodFold fold;
+        ASSERT_TRUE(fold.Fold(x.data(), 0, FoldedRows(rows, doc.RowRate(), P), doc.RowRate(), P));
+        ASSERT_EQ(fold.Length(), doc.m_nTrialRows[256]);
+        for (int i = 0; i <= fold.Length(); ++i) ASSERT_EQ(fold.Sums()[i], doc.m_integral[256][i]) << period << " " << i;
+        int counted = 0;
+        for (int i = 0; i <= fold.Length(); ++i) counted += fold.Counts()[i];
+        EXPECT_EQ(counted, FoldedRows(rows, doc.RowRate(), P));
+    }
+}
+
+TEST(SensitiveFold, RemovingAPeriodLeavesNoKeyingAtIt) {
+    std::vector<double> x = ExponentialNoise(18750, 5);
+    AddKeying(x, 9.0, 2.0, 3.0);
+    AddKeying(x, 11.3, 1.0, 0.5);
+    PeriodFold work;
+    RemovePeriodic(x.data(), 18750, kRowRate, 9.0, work);
+    KeyingSpectrum s;
+    ASSERT_TRUE(s.Compute(x.data(), 18750, kRowRate, 3.0));
+    EXPECT_LT(KeyingScore(s, 1.0 / 9.0, 3.0), 0.0);  // notched out: less than noise
+    EXPECT_GT(KeyingScore(s, 1.0 / 11.3, 3.0), kSensitiveThreshold + 3.0);  // the other keying stays
+    // A period that does not fit the fold is left alone.
+    const std::vector<double> before = x;
+    RemovePeriodic(x.data(), 18750, kRowRate, 0.0, work);
+    RemovePeriodic(x.data(), 18750, kRowRate, 200.0, work);
+    EXPECT_EQ(x, before);
+}
+
+TEST(SensitiveFold, PeriodsOfNoLengthFoldNothing) {
+    PeriodFold fold;
+    std::vector<double> x(1000, 1.0);
+    EXPECT_FALSE(fold.Fold(x.data(), 0, 1000, kRowRate, 0.0));
+    EXPECT_FALSE(fold.Fold(x.data(), 0, 1000, kRowRate, -3.0));
+    EXPECT_FALSE(fold.Fold(x.data(), 0, 1000, kRowRate, std::nan("")));
+    EXPECT_FALSE(fold.Fold(x.data(), 0, 1000, kRowRate, 131.1));  // 4097 rows
+    EXPECT_EQ(fold.Length(), 0);
+    EXPECT_EQ(FoldedRows(1000, kRowRate, 40.0), 0);
+    EXPECT_EQ(FoldedRows(1000, kRowRate, 8.0), 1000 - 1 - 250);
+}
+
+}  // namespace
+}  // namespace sorv::test
