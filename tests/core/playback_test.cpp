@@ -123,7 +123,7 @@ TEST_F(PlaybackTest, WithoutAnIntegrandOrALinePlaybackDoesNotStart) {
 }
 
 TEST_F(PlaybackTest, TheEnvelopeIsLimitedTo511Rows) {
-    std::vector<double> env(600);
+    std::vector<double> env(kPhaseBins);  // a full row of the image: one more than playable
     for (size_t i = 0; i < env.size(); ++i) env[i] = static_cast<double>(i);
     SetEnvelope(env);
     doc->OnPlayback();
