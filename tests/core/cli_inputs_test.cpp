@@ -43,7 +43,7 @@ TEST_F(CliInputs, BrokenAudioFilesAreNamedWithTheirReasonAndTheOthersStillAnalys
     };
     // All in one run, the good file last: each is named with its reason, the good one is
     // analysed all the same, and the status says that some file could not be read.
-    std::vector<std::string> args = {"analyse"};
+    std::vector<std::string> args = {"analyse", "--detector", "classic"};
     for (const Case& c : cases) args.push_back(c.path);
     args.push_back(good);
     const test::CliResult r = test::RunCliArgs(args);
@@ -61,7 +61,7 @@ TEST_F(CliInputs, BrokenAudioFilesAreNamedWithTheirReasonAndTheOthersStillAnalys
 TEST_F(CliInputs, ATruncatedRecordingIsAnalysedForWhatItHolds) {
     const auto whole = test::ReadFileBytes(good);
     const std::string cut = Write("cut.wav", std::string(whole.begin(), whole.begin() + 44 + 48000 * 200));
-    const test::CliResult r = test::RunCliArgs({"analyse", cut});
+    const test::CliResult r = test::RunCliArgs({"analyse", "--detector", "classic", cut});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("truncated"), std::string::npos);
     ASSERT_EQ(r.OutLines().size(), 1u);

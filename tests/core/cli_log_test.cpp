@@ -37,7 +37,7 @@ TEST(CliLog, TheLogDirGetsExactlyTheProgramsLinesAndStdoutTheSameEntries) {
     const std::string logs = dir.file("logs");
 
     const test::CliResult r =
-        test::RunCliArgs({"analyse", "--carrier", "404", "--usb", "--log-dir", logs, wav});
+        test::RunCliArgs({"analyse", "--detector", "classic", "--carrier", "404", "--usb", "--log-dir", logs, wav});
     EXPECT_EQ(r.status, 0) << r.err;
     const auto out = r.OutLines();
     const auto logged = LogLines(logs);
@@ -70,7 +70,7 @@ TEST(CliLog, TheLogDirGetsExactlyTheProgramsLinesAndStdoutTheSameEntries) {
     EXPECT_NE(logged[1].find(" DGU 404.0 kHz; sideband 405.0"), std::string::npos) << logged[1];
 
     // Without --log-dir nothing is logged anywhere, and the lines are the same.
-    const test::CliResult quiet = test::RunCliArgs({"analyse", "--carrier", "404", "--usb", wav});
+    const test::CliResult quiet = test::RunCliArgs({"analyse", "--detector", "classic", "--carrier", "404", "--usb", wav});
     ASSERT_EQ(quiet.OutLines().size(), 2u);
     EXPECT_EQ(quiet.OutLines()[1].substr(wav.size() + 16), out[1].substr(wav.size() + 16));
     EXPECT_EQ(LogLines(logs).size(), 2u);

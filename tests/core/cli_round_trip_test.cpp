@@ -19,7 +19,8 @@ struct RoundTrip {
 
 // Idents of two and three letters, 6 to 10 wpm, periods of 6.5 to 12 s, tones across the
 // default search range. The designed search accepts down to about -5.5 dB over 5 minutes;
-// each case keeps at least 2.5 dB of margin, and the seeds are fixed.
+// each case keeps at least 2.5 dB of margin, and the seeds are fixed. These tests run the
+// designed search (--detector classic); the sensitive detector has round trips of its own.
 const RoundTrip kRoundTrips[] = {
     {"DGU", 1015, 8.0, 8, -3, 5, 1},   // the README demo
     {"ABC", 950, 10.0, 6, 0, 5, 2},
@@ -38,7 +39,7 @@ TEST_F(CliRoundTrip, EachSynthesisedIdentIsReadBackOnceOnItsToneAndPeriod) {
         SCOPED_TRACE(c.ident);
         const std::string wav = dir.file(std::string(c.ident) + ".wav");
         ASSERT_TRUE(test::WriteSynthWav(wav, test::IdentSpec(c.ident, c.tone, c.period, c.wpm, c.snrDb, c.minutes, c.seed)));
-        const test::CliResult r = test::RunCliArgs({"analyse", "--json", wav});
+        const test::CliResult r = test::RunCliArgs({"analyse", "--detector", "classic", "--json", wav});
         EXPECT_EQ(r.status, 0) << r.err;
         const auto found = r.Json();
         ASSERT_EQ(found.size(), 1u) << r.out;
@@ -64,7 +65,7 @@ TEST_F(CliRoundTrip, PureNoiseAndNoiseWithSteadyCarriersGiveNothing) {
         if (carriers) spec.carriers = {{960.0, 6.0}, {1040.0, 0.0}};
         const std::string wav = dir.file("noise.wav");
         ASSERT_TRUE(test::WriteSynthWav(wav, spec));
-        const test::CliResult r = test::RunCliArgs({"analyse", wav});
+        const test::CliResult r = test::RunCliArgs({"analyse", "--detector", "classic", wav});
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find("0 identifications"), std::string::npos) << r.err;
@@ -102,8 +103,8 @@ TEST_F(CliRoundTrip, ASixteenBitStereoCopyAt44100DecodesTheSameIdent) {
     sf_writef_double(f, resampled.data(), static_cast<sf_count_t>(resampled.size() / 2));
     sf_close(f);
 
-    const auto a = test::RunCliArgs({"analyse", "--json", original}).Json();
-    const auto b = test::RunCliArgs({"analyse", "--json", "--channel", "2", dir.file("copy.wav")}).Json();
+    const auto a = test::RunCliArgs({"analyse", "--detector", "classic", "--json", original}).Json();
+    const auto b = test::RunCliArgs({"analyse", "--detector", "classic", "--json", "--channel", "2", dir.file("copy.wav")}).Json();
     ASSERT_EQ(a.size(), 1u);
     ASSERT_EQ(b.size(), 1u);
     EXPECT_EQ(a[0].at("ident").text, "DGU");
@@ -118,14 +119,14 @@ TEST_F(CliRoundTrip, TheSavedSpectrogramIsFoundAgainByAnalyseAndSearch) {
     const std::string wav = dir.file("abc.wav");
     ASSERT_TRUE(test::WriteSynthWav(wav, test::IdentSpec("ABC", 950, 10, 6, 0, 5, 2)));
     const std::string svl = dir.file("sorvantel_20090315142530_404_0.svl");
-    const test::CliResult saved = test::RunCliArgs({"analyse", "--save-svl", svl, wav});
+    const test::CliResult saved = test::RunCliArgs({"analyse", "--detector", "classic", "--save-svl", svl, wav});
     ASSERT_EQ(saved.status, 0) << saved.err;
     ASSERT_EQ(saved.OutLines().size(), 1u);
     const std::string entry = saved.OutLines()[0].substr(wav.size() + 2 + 14);  // past the time stamp
 
     for (const char* command : {"analyse", "search"}) {
         SCOPED_TRACE(command);
-        const test::CliResult r = test::RunCliArgs({command, "--usb", svl});
+        const test::CliResult r = test::RunCliArgs({command, "--detector", "classic", "--usb", svl});
         EXPECT_EQ(r.status, 0) << r.err;
         ASSERT_EQ(r.OutLines().size(), 1u) << r.out;
         // The recording's time and carrier come from the name: 404 kHz, upper sideband.

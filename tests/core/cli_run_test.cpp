@@ -35,7 +35,7 @@ TEST_F(CliRun, StartCapturesFromTheInputAndWaitsFollowItsClock) {
         "autosearch\n"
         "save\n"
         "exit\n");
-    const test::CliResult r = test::RunCliArgs({"run", script, "--input", wav, "--log-dir", logs, "--json"});
+    const test::CliResult r = test::RunCliArgs({"run", script, "--input", wav, "--detector", "classic", "--log-dir", logs, "--json"});
     EXPECT_EQ(r.status, 0) << r.err;
     const auto found = r.Json();
     ASSERT_EQ(found.size(), 1u) << r.out << r.err;

@@ -20,7 +20,7 @@ TEST(CliSegments, FiftyMinutesAreAnalysedInTwoSegmentsEachFindingTheIdent) {
     spec.seconds = 50 * 60;
     ASSERT_TRUE(test::WriteSynthWav(wav, spec));
     const test::CliResult r =
-        test::RunCliArgs({"analyse", "--json", "--tone-min", "1000", "--tone-max", "1000", wav});
+        test::RunCliArgs({"analyse", "--detector", "classic", "--json", "--tone-min", "1000", "--tone-max", "1000", wav});
     EXPECT_EQ(r.status, 0) << r.err;
     const auto found = r.Json();
     ASSERT_EQ(found.size(), 2u) << r.out;
