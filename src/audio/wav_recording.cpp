@@ -95,6 +95,31 @@ int CloseRecording(CSorvantelDoc& doc) {
     return err;
 }
 
+// After a failed write the counted bytes may include some that never reached the disk (the C
+// library counts what it buffered). Once the file is closed, its size is the truth: the header
+// is written again to describe exactly the bytes the file holds, so that it stays a valid WAV
+// file with nothing claimed that is not there. Overwriting the first 46 bytes needs no room.
+void DescribeWhatTheFileHolds(const std::string& path) {
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec || size < kHeaderBytes) return;
+    std::FILE* f = std::fopen(path.c_str(), "r+b");
+    if (!f) return;
+    uint8_t header[kHeaderBytes];
+    BuildHeader(header, static_cast<uint32_t>(std::min<uintmax_t>(size - kHeaderBytes, kMaxDataBytes)));
+    WriteAt(f, 0, header, kHeaderBytes);
+    std::fclose(f);
+}
+
+// A recording whose file has gone from its folder (the folder removed, or replaced by a file)
+// would go on writing into a file that no longer has a name and is lost when it is closed.
+// A folder renamed away takes the file with it; that recording is stopped too (what it holds
+// is finalised in its new place), since the program can no longer say where it is.
+bool FileIsStillThere(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
+
 }  // namespace
 
 void CSorvantelDoc::StartRecording() {
@@ -137,6 +162,13 @@ void CSorvantelDoc::AppendRecording(const uint8_t* bytes, uint32_t n) {
                                " has reached the largest size a WAV file can describe (4 GiB) and has been closed.");
         return;
     }
+    if (!FileIsStillThere(m_strWavPath)) {
+        CloseRecording(*this);
+        m_platform.ShowMessage("The recording " + m_strWavPath +
+                               " is no longer where it was made (its folder was removed, renamed or"
+                               " replaced). The recording has been stopped.");
+        return;
+    }
     errno = 0;
     const size_t written = std::fwrite(bytes, 1, n, m_fileWav);
     const int writeErr = errno;
@@ -146,13 +178,16 @@ void CSorvantelDoc::AppendRecording(const uint8_t* bytes, uint32_t n) {
     // recording rather than fail again every second.
     const int err = written == n ? FailureErrno() : (writeErr != 0 ? writeErr : EIO);
     CloseRecording(*this);
+    DescribeWhatTheFileHolds(m_strWavPath);
     m_platform.ShowMessage("Error writing the recording " + m_strWavPath + ": " + std::strerror(err) +
                            ". The recording has been stopped.");
 }
 
 void CSorvantelDoc::FinaliseRecording() {
     const int err = CloseRecording(*this);
-    if (err != 0) m_platform.ShowMessage("Error writing the recording " + m_strWavPath + ": " + std::strerror(err));
+    if (err == 0) return;
+    DescribeWhatTheFileHolds(m_strWavPath);
+    m_platform.ShowMessage("Error writing the recording " + m_strWavPath + ": " + std::strerror(err));
 }
 
 }  // namespace sorv

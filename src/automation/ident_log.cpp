@@ -1,7 +1,9 @@
 // The ident log: one text file per UTC day, one line per identification, appended and closed
 // entry by entry so that no handle is held between decodings. Lines end in CR LF whatever the
 // system, so the files read the same everywhere.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -17,6 +19,41 @@ constexpr size_t kMaxLogDirectoryBytes = 126;
 std::string WithSeparator(std::string dir) {
     if (!dir.empty() && dir.back() != '/') dir += '/';
     return dir;
+}
+
+// The log whose last append failed: its failure has been reported, and is not again until an
+// entry reaches it, so that an unattended search does not stack up a box for every entry.
+std::string& LogFailureReported() {
+    static std::string path;
+    return path;
+}
+
+// Appends one line and closes the file. When the line does not reach the disk whole (a full
+// disk), the file is cut back to its length before, so that no broken line is left for later
+// entries to run on from, and the user learns which log missed an entry.
+void AppendEntry(IPlatformServices& platform, std::FILE* f, const std::string& path, const std::string& line) {
+    const long before = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : -1L;
+    int err = 0;
+    bool ok = std::fwrite(line.data(), 1, line.size(), f) == line.size();
+    if (!ok) err = errno;
+    if (std::fflush(f) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (std::fclose(f) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (ok) {
+        if (LogFailureReported() == path) LogFailureReported().clear();
+        return;
+    }
+    std::error_code ec;
+    if (before >= 0) std::filesystem::resize_file(path, static_cast<uintmax_t>(before), ec);
+    if (LogFailureReported() == path) return;
+    LogFailureReported() = path;
+    platform.ShowMessage("Cannot write to the ident log " + path + ": " + std::strerror(err != 0 ? err : EIO) +
+                         ". The entry was not logged.");
 }
 
 }  // namespace
@@ -67,9 +104,7 @@ void CSorvantelDoc::WriteLogEntry() {
     std::filesystem::create_directories(dir, ec);
     std::FILE* f = std::fopen(path.c_str(), "ab");
     if (!f) return;
-    const std::string line = stamp + entry + "\r\n";
-    std::fwrite(line.data(), 1, line.size(), f);
-    std::fclose(f);
+    AppendEntry(m_platform, f, path, stamp + entry + "\r\n");
 }
 
 }  // namespace sorv

@@ -1,6 +1,7 @@
 // Persistent settings: read once at construction, written once at exit, in the order and
 // byte forms of the program's registry key (the five doubles as 8 raw bytes under REG_DWORD).
 #include <cctype>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 
@@ -73,7 +74,9 @@ void CSorvantelDoc::LoadSettings() {
         if (BytesOf(Find(values, s.name), 8, b)) {
             double d;
             std::memcpy(&d, b, 8);  // little-endian on every platform we build for
-            this->*s.field = d;
+            // Eight bytes of NaN or infinity are no number to search or accumulate with
+            // (a damaged or hand-made file): the default stays, as for an unreadable value.
+            if (std::isfinite(d)) this->*s.field = d;
         }
     }
     if (const RegistryValue* dir = Find(values, "LogDirectory");
