@@ -2,6 +2,9 @@
 // files beside them are still analysed; a wrong command line gives 2 and a pointer to --help.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <filesystem>
 #include <fstream>
 
 #include "cli/headless_document.h"
@@ -139,6 +142,30 @@ TEST(CliUsage, WrongCommandLinesGiveStatusTwoAndHelpGivesZero) {
     }
     EXPECT_NE(test::RunCliArgs({"analyse", "--help"}).out.find("--bandwidth"), std::string::npos);
     EXPECT_NE(test::RunCliArgs({"synth", "--help"}).out.find("--snr DB"), std::string::npos);
+}
+
+// The tool never touches the user's settings: the document reads and writes a file in a
+// private folder that is gone when the tool ends, so that runs in parallel cannot clash.
+TEST(CliSettings, TheSettingsLiveInAPrivateFolderThatGoesWithTheTool) {
+    test::TempDir home;
+    const char* previous = getenv("XDG_CONFIG_HOME");
+    const std::string saved = previous ? previous : "";
+    setenv("XDG_CONFIG_HOME", home.path().c_str(), 1);
+    std::string folder;
+    {
+        std::ostringstream err;
+        HeadlessDocument hd(err);
+        const std::filesystem::path settings = hd.platform.SettingsFilePath();
+        folder = settings.parent_path().string();
+        EXPECT_TRUE(std::filesystem::exists(settings));  // the document's first-run empty key
+        HeadlessDocument other(err);
+        EXPECT_NE(other.platform.SettingsFilePath(), settings.string());
+        hd.doc->m_nWpm = 13;  // written at exit, into the private folder only
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder));
+    EXPECT_TRUE(std::filesystem::is_empty(home.path()));
+    if (previous) setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    else unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST(CliUsage, OptionsSetTheDocumentAsTheDialogsWould) {

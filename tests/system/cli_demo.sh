@@ -49,4 +49,21 @@ grep -q DGU mixed.out || fail "the readable file was not analysed after the unre
 [ "$usage" -eq 2 ] || fail "a usage error gave status $usage"
 grep -q -- "--help" usage.err || fail "no pointer to --help"
 [ "$help" -eq 0 ] && grep -q '^Usage: sorvantel-cli' help.out || fail "--help"
+# run: "com" writes through a real pty, "shell" starts a program, on the recording's input.
+if command -v socat >/dev/null; then
+    socat pty,raw,echo=0,link="$work/ttyA" pty,raw,echo=0,link="$work/ttyB" &
+    socat_pid=$!
+    for _ in $(seq 50); do [ -e "$work/ttyB" ] && break; sleep 0.1; done
+    timeout 10 head -c 4 "$work/ttyB" >com.bytes &
+    reader=$!
+    printf '#!/bin/sh\ntouch "%s/started"\n' "$work" >marker.sh
+    chmod +x marker.sh
+    printf 'com %s/ttyA:9600 AB<crlf>\nshell %s/marker.sh\nexit\n' "$work" "$work" >script.txt
+    "$cli" run script.txt --input demo.wav >run.out 2>run.err || fail "run exited with $?: $(cat run.err)"
+    wait "$reader" || true
+    kill "$socat_pid" 2>/dev/null || true
+    [ "$(od -An -tx1 com.bytes | tr -d ' \n')" = "41420d0a" ] || fail "com sent $(od -An -tx1 com.bytes)"
+    for _ in $(seq 50); do [ -e "$work/started" ] && break; sleep 0.1; done
+    [ -e "$work/started" ] || fail "shell did not start the program"
+fi
 echo "PASS"
