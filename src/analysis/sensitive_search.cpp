@@ -57,6 +57,7 @@ private:
     std::vector<LineState> lines_;
     std::vector<Head> heads_;
     PeriodFold fold_;
+    SpectrumWork work_;
     UnitRange units_;
     double periodMin_ = 0.0;  // with the slack
     double periodMax_ = 0.0;
@@ -91,7 +92,7 @@ bool SensitiveSearch::Prepare() {
 }
 
 void SensitiveSearch::Analyse(LineState& s) {
-    s.usable = s.spectrum.Compute(s.cleaned.data(), in_.rows, in_.rowRate, kTopHz);
+    s.usable = s.spectrum.Compute(s.cleaned.data(), in_.rows, in_.rowRate, kTopHz, work_);
     s.best = s.usable ? BestRepetition(s.spectrum, 1.0 / periodMax_, 1.0 / periodMin_, kTopHz) : PeriodPeak{};
 }
 

@@ -73,21 +73,23 @@ void ComplexFft::Run(double* re, double* im) const {
     }
 }
 
-bool KeyingSpectrum::Compute(const double* series, int rows, double rowRate, double topHz) {
+bool KeyingSpectrum::Compute(const double* series, int rows, double rowRate, double topHz, SpectrumWork& work) {
     power_.clear();
     binHz_ = 0.0;
     if (rows < 16 || !(rowRate > 0.0) || !std::isfinite(rowRate) || !(topHz > 0.0)) return false;
     const int n = PaddedSize(rows);
-    if (!fft_.Plan(n)) return false;
+    if (!work.fft.Plan(n)) return false;
 
     double mean = 0.0;
     for (int j = 0; j < rows; ++j) mean += series[j];
     mean /= rows;
     if (!std::isfinite(mean)) return false;
-    re_.assign(static_cast<size_t>(n), 0.0);
-    im_.assign(static_cast<size_t>(n), 0.0);
-    for (int j = 0; j < rows; ++j) re_[static_cast<size_t>(j)] = series[j] - mean;
-    fft_.Run(re_.data(), im_.data());
+    std::vector<double>& re = work.re;
+    std::vector<double>& im = work.im;
+    re.assign(static_cast<size_t>(n), 0.0);
+    im.assign(static_cast<size_t>(n), 0.0);
+    for (int j = 0; j < rows; ++j) re[static_cast<size_t>(j)] = series[j] - mean;
+    work.fft.Run(re.data(), im.data());
 
     binHz_ = rowRate / n;
     const double wanted = std::ceil(topHz * 1.1 / binHz_) + 2.0;
@@ -95,16 +97,16 @@ bool KeyingSpectrum::Compute(const double* series, int rows, double rowRate, dou
     power_.resize(static_cast<size_t>(used));
     for (int k = 0; k < used; ++k) {
         const size_t i = static_cast<size_t>(k);
-        power_[i] = re_[i] * re_[i] + im_[i] * im_[i];
+        power_[i] = re[i] * re[i] + im[i] * im[i];
     }
-    NormaliseByFloor(n / 2);
+    NormaliseByFloor(n / 2, work.block);
     return true;
 }
 
 // Divides each bin by the local noise level: the median of its block of bins over ln 2 (the
 // median of an exponential distribution is ln 2 times its mean), interpolated linearly between
 // the block centres. A block with no power at all leaves its bins at 0.
-void KeyingSpectrum::NormaliseByFloor(int halfSize) {
+void KeyingSpectrum::NormaliseByFloor(int halfSize, std::vector<double>& block) {
     const int used = static_cast<int>(power_.size());
     const int width = std::max(kMinBlockBins, halfSize / kBlocksPerSpectrum);
     const int blocks = std::max(1, used / width);
@@ -112,10 +114,10 @@ void KeyingSpectrum::NormaliseByFloor(int halfSize) {
     for (int b = 0; b < blocks; ++b) {
         const int from = b * width;
         const int to = b == blocks - 1 ? used : from + width;
-        block_.assign(power_.begin() + from, power_.begin() + to);
-        const size_t mid = block_.size() / 2;
-        std::nth_element(block_.begin(), block_.begin() + static_cast<long>(mid), block_.end());
-        level[static_cast<size_t>(b)] = block_[mid] / kLn2;
+        block.assign(power_.begin() + from, power_.begin() + to);
+        const size_t mid = block.size() / 2;
+        std::nth_element(block.begin(), block.begin() + static_cast<long>(mid), block.end());
+        level[static_cast<size_t>(b)] = block[mid] / kLn2;
     }
     for (int k = 0; k < used; ++k) {
         const double position = (k + 0.5) / width - 0.5;  // in block centres

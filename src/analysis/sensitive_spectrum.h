@@ -32,12 +32,18 @@ private:
     std::vector<int> reverse_;
 };
 
+// The transform and its work space, shared by the spectra of all the lines of a search.
+struct SpectrumWork {
+    ComplexFft fft;
+    std::vector<double> re, im, block;
+};
+
 class KeyingSpectrum {
 public:
     // The spectrum of series[0..rows-1] (rows >= 16) at rowRate rows per second, normalised up
     // to topHz (the highest keying frequency that will be asked for). False when nothing
     // usable results (too few rows, a non-finite value, a non-positive rate).
-    bool Compute(const double* series, int rows, double rowRate, double topHz);
+    bool Compute(const double* series, int rows, double rowRate, double topHz, SpectrumWork& work);
 
     double BinHz() const { return binHz_; }
     // Normalised power at the bin nearest to hz; 0 beyond the normalised range.
@@ -48,12 +54,9 @@ public:
     double HarmonicSum(double f0, double topHz, int skipMultiplesOf, int& count) const;
 
 private:
-    void NormaliseByFloor(int usedBins);
+    void NormaliseByFloor(int halfSize, std::vector<double>& block);
 
-    ComplexFft fft_;
-    std::vector<double> re_, im_;
     std::vector<double> power_;  // normalised power, bins 0 .. power_.size() - 1
-    std::vector<double> block_;  // work space of the floor's medians
     double binHz_ = 0.0;
 };
 

@@ -44,6 +44,8 @@ constexpr int kAutoSearch = 32815;
 constexpr int kBatchAutoSearch = 32816;
 constexpr int kSemiAutoFwd = 32817;
 constexpr int kSemiAutoBack = 32821;
+// Not in the original program: the sensitive detector for the automatic search.
+constexpr int kSensitiveDetection = 32840;
 // The view's Step (Enter and Tab): no menu item.
 constexpr int kStep = 32824;
 // Help

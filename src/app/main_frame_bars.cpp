@@ -68,6 +68,8 @@ void CMainFrame::CreateMenus() {
     QMenu* search = tools->addMenu("Auto search");
     for (int id : {cmd::kAutoSetup, cmd::kAutoSearch, cmd::kBatchAutoSearch, cmd::kSemiAutoFwd, cmd::kSemiAutoBack})
         search->addAction(a.Make(id));
+    search->addSeparator();
+    search->addAction(a.Make(cmd::kSensitiveDetection));
 
     QMenu* help = bar->addMenu("&Help");
     help->addAction(a.Make(cmd::kHelpTopics));

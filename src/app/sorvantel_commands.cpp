@@ -101,6 +101,9 @@ void AddAnalysis(CommandTable& t, CSorvantelDoc& d) {
            [&d] { d.OnBatchAutoSearch(); }, [&d] { return d.CanStart(); }, {}, {}});
     t.Add({cmd::kSemiAutoFwd, "Semi auto search fwd", "", "", "", [&d] { d.OnSemiAutoFwd(); }, {}, {}, {}});
     t.Add({cmd::kSemiAutoBack, "Semi auto search back", "", "", "", [&d] { d.OnSemiAutoBack(); }, {}, {}, {}});
+    t.Add({cmd::kSensitiveDetection, "Sensitive detection",
+           "Let the automatic search judge keying against each line's own noise, for weak beacons", "", "",
+           [&d] { d.OnSensitiveDetection(); }, {}, [&d] { return d.IsSensitiveDetectionChecked(); }, {}});
 }
 
 void AddFrameCommands(CommandTable& t, const FrameCommands& f) {

@@ -56,9 +56,10 @@ TEST(SensitiveSpectrum, TheTransformIsTheDiscreteFourierTransform) {
 }
 
 TEST(SensitiveSpectrum, NoiseIsOneUnitPerBinAtAnyLevel) {
+    SpectrumWork work;
     const std::vector<double> x = ExponentialNoise(18750, 1);
     KeyingSpectrum quiet;
-    ASSERT_TRUE(quiet.Compute(x.data(), 18750, kRowRate, 3.0));
+    ASSERT_TRUE(quiet.Compute(x.data(), 18750, kRowRate, 3.0, work));
     double sum = 0.0;
     int bins = 0;
     for (double hz = 0.05; hz <= 3.0; hz += quiet.BinHz(), ++bins) sum += quiet.At(hz);
@@ -67,12 +68,13 @@ TEST(SensitiveSpectrum, NoiseIsOneUnitPerBinAtAnyLevel) {
     std::vector<double> loud(x);
     for (double& v : loud) v = 4321.0 * v + 1e6;  // another gain, and a steady carrier's offset
     KeyingSpectrum other;
-    ASSERT_TRUE(other.Compute(loud.data(), 18750, kRowRate, 3.0));
+    ASSERT_TRUE(other.Compute(loud.data(), 18750, kRowRate, 3.0, work));
     for (double hz = 0.05; hz <= 3.0; hz += 0.37) EXPECT_NEAR(other.At(hz), quiet.At(hz), 1e-6 * (1.0 + quiet.At(hz)));
     EXPECT_EQ(quiet.At(3.4), 0.0);  // beyond the normalised range
 }
 
 TEST(SensitiveSpectrum, TheScoreIsAStandardDeviateForNoiseAndGrowsWithKeying) {
+    SpectrumWork work;
     EXPECT_NEAR(NoiseUnitsScore(40.0, 40), 0.0, 0.2);
     EXPECT_LT(NoiseUnitsScore(20.0, 40), -2.0);
     EXPECT_NEAR(NoiseUnitsScore(40.0 + 2.326 * std::sqrt(40.0), 40), 2.33, 0.35);  // the 1 % point
@@ -82,7 +84,7 @@ TEST(SensitiveSpectrum, TheScoreIsAStandardDeviateForNoiseAndGrowsWithKeying) {
     for (uint32_t seed = 1; seed <= 20; ++seed) {
         const std::vector<double> x = ExponentialNoise(18750, 10 + seed);
         KeyingSpectrum s;
-        ASSERT_TRUE(s.Compute(x.data(), 18750, kRowRate, 3.0));
+        ASSERT_TRUE(s.Compute(x.data(), 18750, kRowRate, 3.0, work));
         highest = std::max(highest, BestRepetition(s, 1.0 / 15.0, 1.0 / 6.0, 3.0).score);
     }
     EXPECT_GT(highest, 2.0);
@@ -90,10 +92,11 @@ TEST(SensitiveSpectrum, TheScoreIsAStandardDeviateForNoiseAndGrowsWithKeying) {
 }
 
 TEST(SensitiveSpectrum, KeyingIsFoundAtItsPeriodNotAtItsDouble) {
+    SpectrumWork work;
     std::vector<double> x = ExponentialNoise(18750, 2);
     AddKeying(x, 7.0, 1.2, 1.0);
     KeyingSpectrum s;
-    ASSERT_TRUE(s.Compute(x.data(), 18750, kRowRate, 3.0));
+    ASSERT_TRUE(s.Compute(x.data(), 18750, kRowRate, 3.0, work));
     const PeriodPeak best = BestRepetition(s, 1.0 / 15.0, 1.0 / 6.0, 3.0);
     EXPECT_NEAR(1.0 / best.f0, 7.0, 0.01);
     EXPECT_GT(best.score, 3.0 * kSensitiveThreshold);
@@ -105,18 +108,19 @@ TEST(SensitiveSpectrum, KeyingIsFoundAtItsPeriodNotAtItsDouble) {
         const double t = std::fmod(j / kRowRate, 14.0);
         if (t < 1.2 || (t >= 7.0 && t < 7.4)) y[j] += 1.0;
     }
-    ASSERT_TRUE(s.Compute(y.data(), 18750, kRowRate, 3.0));
+    ASSERT_TRUE(s.Compute(y.data(), 18750, kRowRate, 3.0, work));
     EXPECT_TRUE(RepeatsOnlyEvery(s, 1.0 / 7.0, 2, 3.0, kSensitiveThreshold));
 }
 
 TEST(SensitiveSpectrum, NothingUsableIsRefused) {
+    SpectrumWork work;
     KeyingSpectrum s;
     std::vector<double> x(100, 1.0);
-    EXPECT_FALSE(s.Compute(x.data(), 10, kRowRate, 3.0));
-    EXPECT_FALSE(s.Compute(x.data(), 100, 0.0, 3.0));
-    EXPECT_FALSE(s.Compute(x.data(), 100, std::nan(""), 3.0));
+    EXPECT_FALSE(s.Compute(x.data(), 10, kRowRate, 3.0, work));
+    EXPECT_FALSE(s.Compute(x.data(), 100, 0.0, 3.0, work));
+    EXPECT_FALSE(s.Compute(x.data(), 100, std::nan(""), 3.0, work));
     x[50] = std::nan("");
-    EXPECT_FALSE(s.Compute(x.data(), 100, kRowRate, 3.0));
+    EXPECT_FALSE(s.Compute(x.data(), 100, kRowRate, 3.0, work));
     EXPECT_EQ(s.At(1.0), 0.0);
     EXPECT_EQ(BestRepetition(s, 0.1, 0.2, 3.0).f0, 0.0);
 }
@@ -147,19 +151,20 @@ TEST(SensitiveFold, IsTheIntegrationsMiddleTrialBitForBit) {
 }
 
 TEST(SensitiveFold, RemovingAPeriodLeavesNoKeyingAtIt) {
+    SpectrumWork work;
     std::vector<double> x = ExponentialNoise(18750, 5);
     AddKeying(x, 9.0, 2.0, 3.0);
     AddKeying(x, 11.3, 1.0, 0.5);
-    PeriodFold work;
-    RemovePeriodic(x.data(), 18750, kRowRate, 9.0, work);
+    PeriodFold fold;
+    RemovePeriodic(x.data(), 18750, kRowRate, 9.0, fold);
     KeyingSpectrum s;
-    ASSERT_TRUE(s.Compute(x.data(), 18750, kRowRate, 3.0));
+    ASSERT_TRUE(s.Compute(x.data(), 18750, kRowRate, 3.0, work));
     EXPECT_LT(KeyingScore(s, 1.0 / 9.0, 3.0), 0.0);  // notched out: less than noise
     EXPECT_GT(KeyingScore(s, 1.0 / 11.3, 3.0), kSensitiveThreshold + 3.0);  // the other keying stays
     // A period that does not fit the fold is left alone.
     const std::vector<double> before = x;
-    RemovePeriodic(x.data(), 18750, kRowRate, 0.0, work);
-    RemovePeriodic(x.data(), 18750, kRowRate, 200.0, work);
+    RemovePeriodic(x.data(), 18750, kRowRate, 0.0, fold);
+    RemovePeriodic(x.data(), 18750, kRowRate, 200.0, fold);
     EXPECT_EQ(x, before);
 }
 
