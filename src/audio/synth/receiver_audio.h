@@ -52,7 +52,7 @@ constexpr double kSynthCleanAmplitude = 40.0;
 constexpr double kSynthPeakLimit = 124.0;
 constexpr double kSynthMaxSeconds = 24.0 * 3600.0;  // an 8-bit WAV's 4 GiB holds 24.8 hours
 
-// Empty when the spec can be synthesised, otherwise what is wrong with it.
+// Empty when these settings can be synthesised, otherwise what is wrong with it.
 std::string CheckSynthSpec(const SynthSpec& spec);
 
 class ReceiverAudio {
