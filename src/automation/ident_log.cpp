@@ -21,6 +21,17 @@ std::string WithSeparator(std::string dir) {
     return dir;
 }
 
+// One entry is one line: the stamp (taken from a loaded file's name, which may hold any byte)
+// and the ident carry no line break or other control character into the log, where a name
+// with a newline in it would otherwise end the entry early and forge a second one.
+std::string OnOneLine(std::string text) {
+    for (char& c : text) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) c = '?';
+    }
+    return text;
+}
+
 // The log whose last append failed: its failure has been reported, and is not again until an
 // entry reaches it, so that an unattended search does not stack up a box for every entry.
 std::string& LogFailureReported() {
@@ -80,7 +91,7 @@ void CSorvantelDoc::WriteLogEntry() {
 
     // Items 2 to 6 of the entry: ident (two-letter idents padded to three columns), the
     // carrier part only when a carrier and a sideband are set, offset and period.
-    std::string entry = m_strIdent;
+    std::string entry = OnOneLine(m_strIdent);
     if (m_strIdent.size() == 2) entry += ' ';
     entry += ' ';
     const double offset = LineFrequency(m_nLine);
@@ -91,7 +102,7 @@ void CSorvantelDoc::WriteLogEntry() {
 
     const CalendarTime utc = m_platform.ToUtc(m_platform.NowUtc());
     const std::string stamp = !m_strTimeStamp.empty()
-                                  ? m_strTimeStamp
+                                  ? OnOneLine(m_strTimeStamp)
                                   : FormatC("%04d%02d%02d %02d%02d ", utc.tm_year + 1900, utc.tm_mon + 1,
                                             utc.tm_mday, utc.tm_hour, utc.tm_min);
     const std::string dir = WithSeparator(m_strLogDirectory);

@@ -177,7 +177,12 @@ void SaveSpectrumToLogDirectory(CSorvantelDoc& doc) {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     const std::string name = SpectrumFileName(doc.Platform().ToUtc(doc.Platform().NowUtc()), doc.m_dCarrierKHz);
-    WriteSpectrumFile(dir + name, doc.m_power.get(), doc.m_nRows);
+    // A file that cannot be created is passed over, as for every file a script touches; one
+    // that could be created but not written whole (a full disk) is reported by name, since
+    // the night's rows would otherwise be lost without a word. No partial file is left.
+    const SpectrumFileStatus status = WriteSpectrumFile(dir + name, doc.m_power.get(), doc.m_nRows);
+    if (status == SpectrumFileStatus::WriteFailed || status == SpectrumFileStatus::DiskFull)
+        doc.Platform().ShowMessage(SpectrumFileMessage(status, dir + name, true));
 }
 
 void CSorvantelDoc::OnSave() {

@@ -50,7 +50,7 @@ bool ApplySpectrumFileName(CSorvantelDoc& doc, const std::string& path);
 std::string SpectrumFileMessage(SpectrumFileStatus status, const std::string& path, bool writing);
 
 // The script's "save": into the log directory under the generated name, even with 0 rows.
-// Failures are silent, as for every file a script touches.
+// A file that cannot be created is passed over silently; a write that fails is reported.
 void SaveSpectrumToLogDirectory(CSorvantelDoc& doc);
 
 }  // namespace sorv

@@ -119,6 +119,26 @@ TEST(DiskFull, DuringSaveTheOldFileSurvivesAndTheUserIsToldWhichFile) {
     EXPECT_EQ(FilesIn(live.platform.dir.path()), (std::vector<std::string>{"config", "night.svl"}));
 }
 
+TEST(DiskFull, DuringAScriptsSaveTheUserIsToldAndNoPartFileIsLeft) {
+    FakePlatform platform;
+    CSorvantelDoc doc(platform);
+    doc.m_nRows = 2000;
+    const std::string script = platform.dir.file("night.txt");
+    std::ofstream(script) << "save\ncarrier 404\n";
+    const int rc = RunWithFileSizeLimit(512 * 1024, [&] {
+        platform.openAnswers.push_back(script);
+        doc.OnScript();
+        // The message names the file; the script goes on to its end.
+        CHILD_CHECK(platform.messages.size() == 1, 50);
+        CHILD_CHECK(Mentions(platform.messages, doc.m_strLogDirectory + "sorvantel_20231114221320.svl"), 51);
+        CHILD_CHECK(doc.m_dCarrierKHz == 404.0, 52);
+        CHILD_CHECK(platform.title() == "Sorvantel from KELD - script ended", 53);
+        return 0;
+    });
+    ASSERT_EQ(rc, 0);
+    EXPECT_TRUE(FilesIn(doc.m_strLogDirectory).empty());
+}
+
 class LogDiskFull : public ::testing::Test {
 protected:
     FakePlatform platform;

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 
+#include "automation/spectrum_file.h"
 #include "engine/sorvantel_doc.h"
 #include "support/fake_platform.h"
 
@@ -31,6 +32,24 @@ TEST(FuzzFindings, SettingsKeepTheirDefaultsForNaNAndInfinity) {
     EXPECT_EQ(doc.m_dAutoPeriodMax, 16.0);
     EXPECT_EQ(doc.m_dGri, 6731.0);
     EXPECT_DOUBLE_EQ(doc.m_dLoranLength, 3230.88);
+}
+
+// ident_log: a stamp taken from the name of a loaded file, or an ident, with a line break in
+// it wrote a broken entry and a forged second line into the log.
+TEST(FuzzFindings, ALogEntryStaysOneLineWhateverItsStampAndIdentHold) {
+    FakePlatform platform;
+    CSorvantelDoc doc(platform);
+    doc.m_nRows = 1;
+    doc.m_nLine = 64;
+    doc.m_nRxMode = 0;
+    // Linux file names may hold a newline: this one is recognised, and gives the stamp.
+    ASSERT_TRUE(ApplySpectrumFileName(doc, "/in/sorvantel_2009\n315142530_404_0.svl"));
+    ASSERT_EQ(doc.m_strTimeStamp, "2009\n315 1425 ");
+    doc.m_strIdent = "D\r\nGU";
+    doc.WriteLogEntry();
+    std::ifstream in(doc.m_strLogDirectory + "sorvantel231114.log", std::ios::binary);
+    const std::string log{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(log, "2009?315 1425 D??GU 404.0 kHz; sideband 405.000 kHz; offset 1000.0 Hz; period  9.50 s\r\n");
 }
 
 }  // namespace
