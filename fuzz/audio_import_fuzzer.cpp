@@ -1,6 +1,6 @@
 // The audio-file import, fed any bytes as a recording a listener was sent: opened with the
 // options the last byte picks (channel, mix, automatic gain), read in one-second blocks and
-// handed to the engine exactly as a recording is. At most a few seconds are read: a short
+// handed to the engine exactly as a recording is. At most two seconds are read: a short
 // file that claims hours is the reader's business, reading all of it is not.
 #include <cmath>
 #include <string>
@@ -9,7 +9,7 @@
 #include "fuzz_document.h"
 
 namespace {
-constexpr int kSecondsRead = 4;
+constexpr int kSecondsRead = 2;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -34,7 +34,7 @@ namespace sorv::fuzz {
 class FuzzPlatform : public test::FakePlatform {
 public:
     CSorvantelDoc* doc = nullptr;
-    int waitBudget = 40;
+    int waitBudget = 20;
 
     void Restart() {
         titles.clear();

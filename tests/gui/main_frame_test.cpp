@@ -58,7 +58,7 @@ TEST_F(MainFrame, MenusInOrderWithTheirTexts) {
                                                     "Next spec", "Prev spec", "Auto search"}));
     EXPECT_EQ(Texts(Item(tools, "Auto search")->menu()->actions()),
               QStringList({"Setup", "Auto search", "Batch auto search", "Semi auto search fwd",
-                           "Semi auto search back"}));
+                           "Semi auto search back", "-", "Sensitive detection"}));
     EXPECT_EQ(Texts(Menu(Frame(), "&Help")->actions()), QStringList({"&Help Topics", "-", "&About Sorvantel..."}));
     QMenu* source = Item(Item(Menu(Frame(), "Options"), "Audio")->menu(), "Source")->menu();
     EXPECT_EQ(source->actions().size(), 4);
