@@ -8,6 +8,8 @@ namespace sorv::cmd {
 constexpr int kFileSave = 57603;
 constexpr int kFileLoad = 32806;
 constexpr int kAppExit = 57665;
+// Not in the original program: an audio recording fed through the engine.
+constexpr int kAnalyseRecording = 32841;
 // View
 constexpr int kViewToolbar = 59392;
 constexpr int kViewStatusBar = 59393;

@@ -11,6 +11,7 @@
 #include "app/command_ids.h"
 #include "app/help_viewer.h"
 #include "app/lock_indicators.h"
+#include "app/recording_analysis.h"
 #include "app/sorvantel_commands.h"
 #include "display/sorvantel_view.h"
 
@@ -26,6 +27,7 @@ CMainFrame::CMainFrame() {
     platform_.SetDocument(doc_.get());
     view_ = new CSorvantelView(*doc_, this);
     platform_.SetView(view_);
+    recording_ = new RecordingAnalysis(*doc_, platform_, this);
     setCentralWidget(view_);
 
     CreateCommands();
@@ -55,6 +57,8 @@ void CMainFrame::CreateCommands() {
     };
     frame.about = [this] { ShowAbout(); };
     frame.help = [this] { ShowHelp(); };
+    frame.analyseRecording = [this] { recording_->Run(); };
+    frame.analysingRecording = [this] { return recording_->Running(); };
     FillCommandTable(commands_, *doc_, frame);
     actions_ = new CommandActions(commands_, [this](int id) { Execute(id); }, this);
 }
@@ -114,6 +118,8 @@ void CMainFrame::ShutDown() {
     if (!doc_) return;
     platform_.SetCommandStateRefresher({});
     for (QAction* a : actions_->findChildren<QAction*>()) a->setEnabled(false);
+    // The feed writes into the document: it ends before the document goes.
+    recording_->Abandon();
     // The view draws from the document, so it goes first.
     if (view_) {
         delete takeCentralWidget();

@@ -16,6 +16,7 @@ namespace sorv {
 
 class CSorvantelView;
 class LockIndicators;
+class RecordingAnalysis;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -64,6 +65,7 @@ private:
     CommandActions* actions_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     LockIndicators* locks_ = nullptr;
+    RecordingAnalysis* recording_ = nullptr;
     bool refreshQueued_ = false;
 };
 

@@ -31,6 +31,7 @@ void CMainFrame::CreateMenus() {
     QMenu* file = bar->addMenu("&File");
     file->addAction(a.Make(cmd::kFileSave));
     file->addAction(a.Make(cmd::kFileLoad));
+    file->addAction(a.Make(cmd::kAnalyseRecording));
     file->addAction(a.Make(cmd::kAppExit));
 
     // The View menu names three analysis commands by the graph they show.

@@ -10,17 +10,20 @@ namespace sorv {
 namespace {
 
 // File, Process and the data-handling commands of the document.
-void AddFileAndProcess(CommandTable& t, CSorvantelDoc& d) {
+void AddFileAndProcess(CommandTable& t, CSorvantelDoc& d, const FrameCommands& f) {
+    auto analysing = [busy = f.analysingRecording] { return busy && busy(); };
     t.Add({cmd::kFileSave, "&Save", "Save the current sampled data to file", "", "", [&d] { d.OnSave(); },
            [&d] { return d.HasRows(); }, {}, {}});
     t.Add({cmd::kFileLoad, "&Load", "Load sample data from file", "", ":/icons/load.svg", [&d] { d.OnLoad(); },
            [&d] { return d.CanStart(); }, {}, {}});
+    t.Add({cmd::kAnalyseRecording, "Analyse recording...", "Analyse an audio recording as if it came from the sound card",
+           "", "", f.analyseRecording, [&d, analysing] { return d.CanStart() && !analysing(); }, {}, {}});
     t.Add({cmd::kStart, "Start", "Start processing audio", "Start", ":/icons/start.svg", [&d] { d.OnStart(); },
            [&d] { return d.CanStart(); }, {}, {}});
     t.Add({cmd::kStop, "Stop", "Stop processing audio", "Stop", ":/icons/stop.svg", [&d] { d.OnStop(); },
            [&d] { return d.CanStop(); }, {}, {}});
     t.Add({cmd::kRecord, "Record", "Record a wave file of the current audio input", "Record", ":/icons/record.svg",
-           [&d] { d.OnRecord(); }, [&d] { return d.CanStop(); }, [&d] { return d.IsRecordChecked(); }, {}});
+           [&d] { d.OnRecord(); }, [&d, analysing] { return d.CanStop() && !analysing(); }, [&d] { return d.IsRecordChecked(); }, {}});
     t.Add({cmd::kPurge, "Purge data", "Purge the recorded data", "Purge", ":/icons/purge.svg",
            [&d] { d.OnPurge(); }, [&d] { return d.HasRows(); }, {}, {}});
     t.Add({cmd::kPlayback, "Playback", "Play the integrated audio", "Playback", ":/icons/playback.svg",
@@ -130,7 +133,7 @@ QString CardMenuText(const std::string& name) {
 }
 
 void FillCommandTable(CommandTable& table, CSorvantelDoc& doc, const FrameCommands& frame) {
-    AddFileAndProcess(table, doc);
+    AddFileAndProcess(table, doc, frame);
     AddAudioSource(table, doc);
     AddParameters(table, doc);
     AddAnalysis(table, doc);

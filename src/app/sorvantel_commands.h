@@ -19,6 +19,8 @@ struct FrameCommands {
     std::function<void()> step;  // the view's Step (Enter, Tab)
     std::function<void()> about;
     std::function<void()> help;  // Help Topics, F1 and context help all open the user guide
+    std::function<void()> analyseRecording;
+    std::function<bool()> analysingRecording;  // a recording is being fed: no Record, no second one
 };
 
 void FillCommandTable(CommandTable& table, CSorvantelDoc& doc, const FrameCommands& frame);

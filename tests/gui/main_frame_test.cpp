@@ -45,7 +45,7 @@ QAction* Item(QMenu* menu, const QString& text) {
 TEST_F(MainFrame, MenusInOrderWithTheirTexts) {
     EXPECT_EQ(Texts(Frame().menuBar()->actions()),
               QStringList({"&File", "&View", "Process", "Options", "Tools", "&Help"}));
-    EXPECT_EQ(Texts(Menu(Frame(), "&File")->actions()), QStringList({"&Save", "&Load", "E&xit"}));
+    EXPECT_EQ(Texts(Menu(Frame(), "&File")->actions()), QStringList({"&Save", "&Load", "Analyse recording...", "E&xit"}));
     EXPECT_EQ(Texts(Menu(Frame(), "&View")->actions()),
               QStringList({"&Toolbar", "&Status Bar", "Signal", "Spectrum", "Spectral Density", "Periodicity",
                            "Integral"}));

@@ -1,0 +1,40 @@
+// File ▸ "Analyse recording...": an audio file fed through the engine as fast as the machine
+// goes, in slices between the window's events, so that the title's row count shows the
+// progress, the view keeps drawing and Stop ends it. The listener then walks the road as after
+// a live capture.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+#include <memory>
+
+namespace sorv {
+
+class CSorvantelDoc;
+class IPlatformServices;
+class RecordingFeed;
+
+class RecordingAnalysis : public QObject {
+    Q_OBJECT
+public:
+    RecordingAnalysis(CSorvantelDoc& doc, IPlatformServices& platform, QObject* parent);
+    ~RecordingAnalysis() override;
+
+    // Asks for the file and starts on it; a file that cannot be read is reported at once.
+    void Run();
+    bool Running() const { return feed_ != nullptr; }
+    // Ends a running feed at once, without a word (the window is closing).
+    void Abandon();
+
+private:
+    void FeedSlice();
+
+    CSorvantelDoc& doc_;
+    IPlatformServices& platform_;
+    std::unique_ptr<RecordingFeed> feed_;
+    QTimer timer_;
+    QElapsedTimer sinceRedraw_;
+};
+
+}  // namespace sorv
