@@ -14,7 +14,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libsndfile1-dev libsoxr-dev \
   clang-14 libclang-rt-14-dev \
   xvfb xauth xdotool pulseaudio pulseaudio-utils socat imagemagick sox python3 \
-  fonts-liberation fonts-dejavu-core desktop-file-utils \
+  fonts-liberation fonts-dejavu-core desktop-file-utils tzdata \
   >/dev/null
 # A decimal-comma locale, so that the tests can prove numbers never follow the user's locale.
 $SUDO apt-get install -y -qq --no-install-recommends locales >/dev/null

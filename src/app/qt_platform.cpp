@@ -11,6 +11,7 @@
 #include <ctime>
 
 #include "engine/sorvantel_doc.h"
+#include "engine/system_calendar.h"
 
 namespace sorv {
 
@@ -130,38 +131,11 @@ void QtPlatform::KillViewTimer(int id) {
 
 int64_t QtPlatform::NowUtc() { return static_cast<int64_t>(std::time(nullptr)); }
 
-CalendarTime QtPlatform::ToUtc(int64_t t) {
-    time_t tt = static_cast<time_t>(t);
-    CalendarTime tm{};
-    gmtime_r(&tt, &tm);
-    return tm;
-}
+CalendarTime QtPlatform::ToUtc(int64_t t) { return SystemUtcTime(t); }
 
-CalendarTime QtPlatform::ToLocal(int64_t t) {
-    time_t tt = static_cast<time_t>(t);
-    CalendarTime tm{};
-    localtime_r(&tt, &tm);
-    return tm;
-}
+CalendarTime QtPlatform::ToLocal(int64_t t) { return SystemLocalTime(t); }
 
-bool QtPlatform::LocalToUtc(const CalendarTime& local, int64_t& out) {
-    // Try the daylight-saving reading first so that a repeated autumn hour takes its first
-    // occurrence; accept it only if it converts back to the same clock time.
-    for (int isdst : {1, 0, -1}) {
-        CalendarTime copy = local;
-        copy.tm_isdst = isdst;
-        time_t t = mktime(&copy);
-        if (t == static_cast<time_t>(-1)) continue;
-        CalendarTime back{};
-        localtime_r(&t, &back);
-        if (isdst == -1 || (back.tm_hour == local.tm_hour && back.tm_min == local.tm_min &&
-                            back.tm_mday == local.tm_mday && back.tm_isdst == isdst)) {
-            out = static_cast<int64_t>(t);
-            return true;
-        }
-    }
-    return false;
-}
+bool QtPlatform::LocalToUtc(const CalendarTime& local, int64_t& out) { return SystemLocalToUtc(local, out); }
 
 void QtPlatform::WaitStep(int sleepMs) {
     // The main window refuses to close while a script runs, so delivering every event is safe.
