@@ -47,26 +47,18 @@ void CSorvantelDoc::OnAutoSetup() {
     m_dAutoPeriodMax = v.periodMax;
 }
 
-void CSorvantelDoc::OnSemiAutoFwd() {
+void CSorvantelDoc::OnSemiAutoFwd() { SemiAutoSearch(+1); }
+
+void CSorvantelDoc::OnSemiAutoBack() { SemiAutoSearch(-1); }
+
+// Steps line by line (up or down) until a line's period spectrum holds a peak, and
+// designates its strongest candidate; at the band's edge it stops where it is.
+void CSorvantelDoc::SemiAutoSearch(int step) {
     // Without rows the period search leaves the previous spectrum in place: judging it again
     // would designate a peak of some other line.
     if (m_nRows < 1) return;
-    while (m_nLine < 127) {
-        m_nLine += 1;
-        OnPeriodSearch();
-        const std::vector<int> candidates = FindPeakCandidates(WindowInput(*this), kSemiAutoK);
-        if (!candidates.empty()) {
-            m_nPeriodBin = candidates.front();
-            UpdateAllViews();
-            return;
-        }
-    }
-}
-
-void CSorvantelDoc::OnSemiAutoBack() {
-    if (m_nRows < 1) return;
-    while (m_nLine > 0) {
-        m_nLine -= 1;
+    while (step > 0 ? m_nLine < 127 : m_nLine > 0) {
+        m_nLine += step;
         OnPeriodSearch();
         const std::vector<int> candidates = FindPeakCandidates(WindowInput(*this), kSemiAutoK);
         if (!candidates.empty()) {

@@ -62,6 +62,22 @@ int MmFromQtError(QAudio::Error e) {
     return MM_ERROR;
 }
 
+// A buffer handed back to the engine: done, no longer queued.
+void MarkDone(WaveHeader& h) { h.flags = (h.flags | WaveHeader::kDone) & ~WaveHeader::kQueued; }
+
+// Every queued buffer comes back done, a partly used one with what it holds.
+void ReturnAll(std::deque<WaveHeader*>& queue) {
+    for (WaveHeader* h : queue) MarkDone(*h);
+    queue.clear();
+}
+
+// A buffer still queued cannot be unprepared, as with the original wave devices.
+int UnprepareHeader(WaveHeader& h) {
+    if (h.flags & WaveHeader::kQueued) return MM_STILLPLAYING;
+    h.flags &= ~WaveHeader::kPrepared;
+    return MM_NOERROR;
+}
+
 class QtWaveIn final : public IWaveIn {
 public:
     QtWaveIn(const QAudioDevice& device, const QAudioFormat& format, const DeviceFormat& deviceFormat, bool convert)
@@ -97,16 +113,10 @@ public:
     int Reset() override {
         if (io_) Pull();
         Stop();
-        // Every queued buffer comes back done, a partly filled one with what it holds.
-        for (WaveHeader* h : queue_) h->flags = (h->flags | WaveHeader::kDone) & ~WaveHeader::kQueued;
-        queue_.clear();
+        ReturnAll(queue_);
         return MM_NOERROR;
     }
-    int Unprepare(WaveHeader& h) override {
-        if (h.flags & WaveHeader::kQueued) return MM_STILLPLAYING;
-        h.flags &= ~WaveHeader::kPrepared;
-        return MM_NOERROR;
-    }
+    int Unprepare(WaveHeader& h) override { return UnprepareHeader(h); }
     int Close() override { return Reset(); }
 
 private:
@@ -139,7 +149,7 @@ private:
             p += take;
             n -= take;
             if (h.bytesRecorded == h.length) {
-                h.flags = (h.flags | WaveHeader::kDone) & ~WaveHeader::kQueued;
+                MarkDone(h);
                 queue_.pop_front();
             }
         }
@@ -190,16 +200,11 @@ public:
     }
     int Reset() override {
         Stop();  // drops what the sink still holds
-        for (WaveHeader* h : queue_) h->flags = (h->flags | WaveHeader::kDone) & ~WaveHeader::kQueued;
-        queue_.clear();
+        ReturnAll(queue_);
         offset_ = 0;
         return MM_NOERROR;
     }
-    int Unprepare(WaveHeader& h) override {
-        if (h.flags & WaveHeader::kQueued) return MM_STILLPLAYING;
-        h.flags &= ~WaveHeader::kPrepared;
-        return MM_NOERROR;
-    }
+    int Unprepare(WaveHeader& h) override { return UnprepareHeader(h); }
     int Close() override { return Reset(); }
 
 private:
@@ -220,7 +225,7 @@ private:
             if (written <= 0) break;
             offset_ += static_cast<uint32_t>(written);
             if (offset_ == h.length) {
-                h.flags = (h.flags | WaveHeader::kDone) & ~WaveHeader::kQueued;
+                MarkDone(h);
                 queue_.pop_front();
                 offset_ = 0;
             }

@@ -172,6 +172,7 @@ public:
     void OnAutoSearch();
     void OnSemiAutoFwd();
     void OnSemiAutoBack();
+    void SemiAutoSearch(int step);
     // The sensitive detector (sensitive_auto_search.cpp), chosen by m_bSensitiveDetection:
     // OnAutoSearch runs SensitiveAutoSearch instead of the designed refinement.
     void OnSensitiveDetection();

@@ -8,44 +8,12 @@
 set -euo pipefail
 
 BUILD=${1:?usage: capture_vanish.sh <build dir>}
-CHECK="$BUILD/tests/sorvantel_capture_vanish_check"
-if [ ! -x "$CHECK" ]; then
-  echo "SKIP: $CHECK is not built (core-only configuration)"
-  exit 77
-fi
-for tool in pulseaudio pactl paplay sox python3 timeout; do
-  command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (tools/install-deps.sh)"; exit 1; }
-done
-
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/sorvantel-capture-vanish-XXXXXX")
-export XDG_RUNTIME_DIR="$WORK/run"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-export QT_QPA_PLATFORM=offscreen
-PIDS=()
-
-cleanup() {
-  local pid
-  for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
-  if [ -f "$XDG_RUNTIME_DIR/pulse/pid" ]; then
-    kill "$(cat "$XDG_RUNTIME_DIR/pulse/pid")" 2>/dev/null || true
-  fi
-  wait 2>/dev/null || true
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  [ -f "$WORK/check.out" ] && cat "$WORK/check.out"
-  [ -f "$WORK/check.err" ] && cat "$WORK/check.err"
-  [ -f "$WORK/pa.log" ] && tail -n 20 "$WORK/pa.log"
-  exit 1
-}
-
-pulseaudio -n --daemonize=yes --exit-idle-time=-1 --log-target="file:$WORK/pa.log" \
-  --load=module-native-protocol-unix || fail "pulseaudio did not start"
-for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl info >/dev/null 2>&1 || fail "pulseaudio does not answer"
+source "$(dirname "$0")/lib/private_pulse.sh"
+require_check "$BUILD/tests/sorvantel_capture_vanish_check"
+require_tools pulseaudio pactl paplay sox python3 timeout
+private_pulse_setup capture-vanish
+FAIL_SHOW=("$WORK/check.out" "$WORK/check.err")
+start_pulse
 # Loaded one by one, so that each module can be unloaded alone.
 SINK=$(pactl load-module module-null-sink sink_name=vsink rate=48000 channels=1 \
   sink_properties=device.description=VirtualSink) || fail "no null sink"

@@ -18,62 +18,31 @@
 #include <string>
 #include <thread>
 
-#include "app/qt_platform.h"
+#include "check_platform.h"
 #include "engine/sorvantel_doc.h"
 
 namespace sorv {
 namespace {
 
-class CheckPlatform : public QtPlatform {
-public:
-    explicit CheckPlatform(std::string dir) : dir_(std::move(dir)) {}
-    std::vector<std::string> messages;
-    std::string title;
-    void ShowMessage(const std::string& text) override {
-        std::fprintf(stderr, "message: %s\n", text.c_str());
-        messages.push_back(text);
-    }
-    void SetMainTitle(const std::string& t) override { title = t; }
-    std::string SettingsFilePath() override { return dir_ + "/settings.reg"; }
-    std::string DefaultLogDirectory() override { return dir_ + "/log/"; }
-
-private:
-    std::string dir_;
-};
-
-int Fail(const char* what) {
-    std::fprintf(stderr, "FAIL: %s\n", what);
-    return 1;
-}
-
-// Runs the event loop (timers, capture polling) until the condition holds or the time is up.
-bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
+using check::CheckPlatform;
+using check::Fail;
 
 int Run(CheckPlatform& platform, CSorvantelDoc& doc) {
     if (doc.m_strCardName[1].empty()) return Fail("no capture device listed");
     doc.OnCard(1);
     doc.OnStart();
     if (!platform.messages.empty() || !doc.m_bProcessing) return Fail("Start reported an error");
-    if (!RunUntil([&] { return doc.m_nRows >= 62; }, 15000)) return Fail("no rows within 15 s");
+    if (!check::WaitFor([&] { return doc.m_nRows >= 62; }, 15000)) return Fail("no rows within 15 s");
     doc.OnRecord();
     if (!doc.m_bRecording) return Fail("Record did not start");
-    if (!RunUntil([&] { return doc.m_nWavDataBytes >= 2 * 48000; }, 6000)) return Fail("nothing recorded");
+    if (!check::WaitFor([&] { return doc.m_nWavDataBytes >= 2 * 48000; }, 6000)) return Fail("nothing recorded");
     std::printf("CAPTURING %d\n", doc.m_nRows);
     std::fflush(stdout);
 
     // The source goes away in here; the program keeps polling, redrawing and answering.
     QElapsedTimer alive;
     alive.start();
-    RunUntil([] { return false; }, 10000);
+    check::WaitFor([] { return false; }, 10000);
     if (alive.elapsed() > 12000) return Fail("the event loop stalled after the device went");
     std::printf("ROWS_AFTER %d\n", doc.m_nRows);
 
@@ -87,7 +56,7 @@ int Run(CheckPlatform& platform, CSorvantelDoc& doc) {
     if (platform.messages.size() == before) return Fail("a Start without the device reported nothing");
     std::printf("STARTMSG %s\n", platform.messages.back().c_str());
     // A failed Start leaves processing on without a device, as designed; Stop brings it back.
-    RunUntil([] { return false; }, 1000);
+    check::WaitFor([] { return false; }, 1000);
     doc.OnStop();
     if (doc.m_bProcessing || platform.title != "Sorvantel from KELD - idle") return Fail("Stop after the failed Start");
     std::printf("DONE\n");

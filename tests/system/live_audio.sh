@@ -8,46 +8,15 @@
 set -euo pipefail
 
 BUILD=${1:?usage: live_audio.sh <build dir>}
-CHECK="$BUILD/tests/sorvantel_live_audio_check"
-if [ ! -x "$CHECK" ]; then
-  echo "SKIP: $CHECK is not built (core-only configuration)"
-  exit 77
-fi
-for tool in pulseaudio pactl paplay parec sox soxi python3 timeout; do
-  command -v "$tool" >/dev/null || { echo "FAIL: $tool is not installed (tools/install-deps.sh)"; exit 1; }
-done
-
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/sorvantel-live-audio-XXXXXX")
-export XDG_RUNTIME_DIR="$WORK/run"
-mkdir -m 700 "$XDG_RUNTIME_DIR"
-export QT_QPA_PLATFORM=offscreen
-PIDS=()
-
-cleanup() {
-  local pid
-  for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
-  if [ -f "$XDG_RUNTIME_DIR/pulse/pid" ]; then
-    kill "$(cat "$XDG_RUNTIME_DIR/pulse/pid")" 2>/dev/null || true
-  fi
-  wait 2>/dev/null || true
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  [ -f "$WORK/pa.log" ] && tail -n 20 "$WORK/pa.log"
-  exit 1
-}
+source "$(dirname "$0")/lib/private_pulse.sh"
+require_check "$BUILD/tests/sorvantel_live_audio_check"
+require_tools pulseaudio pactl paplay parec sox soxi python3 timeout
+private_pulse_setup live-audio
 
 # ---- the sound server: vsink is played into, vmic captures what vsink plays
-pulseaudio -n --daemonize=yes --exit-idle-time=-1 --log-target="file:$WORK/pa.log" \
-  --load=module-native-protocol-unix \
+start_pulse \
   --load="module-null-sink sink_name=vsink rate=48000 channels=1 sink_properties=device.description=VirtualSink" \
-  --load="module-remap-source master=vsink.monitor source_name=vmic source_properties=device.description=VirtualMic" \
-  || fail "pulseaudio did not start"
-for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl info >/dev/null 2>&1 || fail "pulseaudio does not answer"
+  --load="module-remap-source master=vsink.monitor source_name=vmic source_properties=device.description=VirtualMic"
 pactl set-default-sink vsink
 pactl set-default-source vmic
 

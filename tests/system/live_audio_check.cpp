@@ -18,47 +18,14 @@
 #include <string>
 #include <thread>
 
-#include "app/qt_platform.h"
+#include "check_platform.h"
 #include "engine/sorvantel_doc.h"
 
 namespace sorv {
 namespace {
 
-// The real platform, except that messages are printed (a modal box would wait for ever
-// offscreen) and settings and logs stay in the test's directory.
-class CheckPlatform : public QtPlatform {
-public:
-    explicit CheckPlatform(std::string dir) : dir_(std::move(dir)) {}
-    std::vector<std::string> messages;
-    std::string title;
-    void ShowMessage(const std::string& text) override {
-        std::fprintf(stderr, "message: %s\n", text.c_str());
-        messages.push_back(text);
-    }
-    void SetMainTitle(const std::string& t) override { title = t; }
-    std::string SettingsFilePath() override { return dir_ + "/settings.reg"; }
-    std::string DefaultLogDirectory() override { return dir_ + "/log/"; }
-
-private:
-    std::string dir_;
-};
-
-int Fail(const char* what) {
-    std::fprintf(stderr, "FAIL: %s\n", what);
-    return 1;
-}
-
-// Runs the event loop until the condition holds or the time is up.
-bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
+using check::CheckPlatform;
+using check::Fail;
 
 int PeakLine(const CSorvantelDoc& doc, int row) {
     const double* r = doc.m_power[row];
@@ -81,9 +48,9 @@ int StartAndReachSteadyState(CheckPlatform& platform, CSorvantelDoc& doc) {
     if (!platform.messages.empty()) return Fail("Start reported an error");
     if (platform.title != "Sorvantel from KELD - processing audio signals") return Fail("no processing title");
     // The source starts delivering one to two seconds after Start; then 31.25 rows a second.
-    if (!WaitFor([&] { return doc.m_nRows >= 31; }, 15000)) return Fail("no rows within 15 s");
+    if (!check::WaitFor([&] { return doc.m_nRows >= 31; }, 15000)) return Fail("no rows within 15 s");
     const int rows = doc.m_nRows;
-    if (!WaitFor([&] { return doc.m_nRows >= rows + 93; }, 8000)) return Fail("rows stopped coming");
+    if (!check::WaitFor([&] { return doc.m_nRows >= rows + 93; }, 8000)) return Fail("rows stopped coming");
     for (int r = doc.m_nRows - 60; r < doc.m_nRows; ++r) {
         if (!ToneDominates(doc, r)) {
             const double* p = doc.m_power[r];
@@ -101,7 +68,7 @@ int Capture(CheckPlatform& platform, CSorvantelDoc& doc) {
     if (int rc = StartAndReachSteadyState(platform, doc)) return rc;
     doc.OnRecord();
     if (!doc.m_bRecording) return Fail("Record did not start");
-    if (!WaitFor([&] { return doc.m_nWavDataBytes >= 3 * 48000; }, 6000)) return Fail("nothing recorded");
+    if (!check::WaitFor([&] { return doc.m_nWavDataBytes >= 3 * 48000; }, 6000)) return Fail("nothing recorded");
     doc.OnRecord();
     if (doc.m_bRecording || !platform.messages.empty()) return Fail("recording did not end cleanly");
     std::printf("WAV %s %llu\n", doc.m_strWavPath.c_str(), static_cast<unsigned long long>(doc.m_nWavDataBytes));
@@ -114,7 +81,7 @@ int Killed(CheckPlatform& platform, CSorvantelDoc& doc) {
     if (int rc = StartAndReachSteadyState(platform, doc)) return rc;
     doc.m_dCarrierKHz = 404.5;
     doc.OnRecord();
-    if (!WaitFor([&] { return doc.m_nWavDataBytes >= 3 * 48000; }, 6000)) return Fail("nothing recorded");
+    if (!check::WaitFor([&] { return doc.m_nWavDataBytes >= 3 * 48000; }, 6000)) return Fail("nothing recorded");
     std::printf("KILL %s %llu\n", doc.m_strWavPath.c_str(), static_cast<unsigned long long>(doc.m_nWavDataBytes));
     std::fflush(stdout);
     // No more ticks: the file stays exactly as the last second left it until the kill.
@@ -134,7 +101,7 @@ int Playback(CheckPlatform& platform, CSorvantelDoc& doc, int seconds) {
     if (!doc.m_bPlaying || !platform.messages.empty()) return Fail("playback did not start");
     std::printf("PLAYING\n");
     std::fflush(stdout);
-    WaitFor([] { return false; }, seconds * 1000);
+    check::WaitFor([] { return false; }, seconds * 1000);
     if (!doc.m_bPlaying || !platform.messages.empty()) return Fail("playback stopped by itself");
     doc.OnPlayback();
     if (doc.m_bPlaying) return Fail("playback did not stop");
