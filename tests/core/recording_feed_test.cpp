@@ -18,10 +18,16 @@ SynthSpec Ident70s() {
     return test::IdentSpec("DGU", 1015, 8, 8, 6, 70.0 / 60.0, 5);
 }
 
+// Seventy seconds of DGU at +6 dB, written into the folder.
+std::string WriteIdent70s(const test::TempDir& dir) {
+    const std::string wav = dir.file("night.wav");
+    EXPECT_TRUE(test::WriteSynthWav(wav, Ident70s()));
+    return wav;
+}
+
 TEST(RecordingFeed, SlicesGiveTheRowsOfOneFeedAndEndIdleWithNothingToSay) {
     test::TempDir dir;
-    const std::string wav = dir.file("night.wav");
-    ASSERT_TRUE(test::WriteSynthWav(wav, Ident70s()));
+    const std::string wav = WriteIdent70s(dir);
 
     test::FakePlatform platform;
     CSorvantelDoc doc(platform);
@@ -51,8 +57,7 @@ TEST(RecordingFeed, SlicesGiveTheRowsOfOneFeedAndEndIdleWithNothingToSay) {
 
 TEST(RecordingFeed, StopEndsTheFeedQuietlyWithTheRowsSoFar) {
     test::TempDir dir;
-    const std::string wav = dir.file("night.wav");
-    ASSERT_TRUE(test::WriteSynthWav(wav, Ident70s()));
+    const std::string wav = WriteIdent70s(dir);
     test::FakePlatform platform;
     CSorvantelDoc doc(platform);
     RecordingFeed feed(doc);
@@ -112,8 +117,7 @@ TEST(RecordingFeed, ShortAndTruncatedRecordingsSayWhatHappened) {
     }
 
     // The header promises 70 s; the file stops after about 20.
-    const std::string cut = dir.file("cut.wav");
-    ASSERT_TRUE(test::WriteSynthWav(cut, Ident70s()));
+    const std::string cut = WriteIdent70s(dir);
     std::filesystem::resize_file(cut, 44 + 20 * 48000 + 123);
     RecordingFeed feed(doc);
     std::string message;
