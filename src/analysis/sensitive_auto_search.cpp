@@ -2,13 +2,16 @@
 // detection"): the same frame as the designed search (wait cursor, one "analysing" title and
 // period search per line), the sensitive detector over the lines, and for every ident it
 // accepts the same road: designate the line and a period, set the range around it, integrate,
-// read the ident from the integration's middle trial, and log it.
+// show the ident the detector read, and log it.
 #include <cmath>
 #include <vector>
 
+#include "analysis/detector_rows.h"
+#include "analysis/morse_reader.h"
 #include "analysis/sensitive_decoding.h"
 #include "analysis/sensitive_fold.h"
 #include "analysis/sensitive_search.h"
+#include "analysis/sensitive_spectrum.h"
 #include "engine/sorvantel_doc.h"
 #include "engine/text_format.h"
 
@@ -46,6 +49,27 @@ UnitRange DocumentUnits(const CSorvantelDoc& doc) {
     return doc.m_bAutoWpm ? AutomaticUnits(doc.RowRate()) : UnitsForSpeed(doc.RowRate(), doc.m_nWpm);
 }
 
+int ProducerDecimation(const CSorvantelDoc& doc) {
+    const int width = doc.m_nBandHigh - doc.m_nBandLow;
+    return width > 0 ? std::max(1, 48000 / width) : 1;
+}
+
+SensitiveSearchInput StoredRowsInput(const CSorvantelDoc& doc, const LineSpan& span) {
+    SensitiveSearchInput in;
+    in.power = doc.m_power.get();
+    in.rows = std::min(doc.m_nRows, kMaxRows);
+    in.rowRate = doc.RowRate();
+    in.firstLine = span.first;
+    in.lastLine = span.last;
+    in.periodMin = doc.m_dAutoPeriodMin;
+    in.periodMax = doc.m_dAutoPeriodMax;
+    in.lineHz = 48000.0 / (128.0 * ProducerDecimation(doc));
+    in.centreHz = (doc.m_nBandHigh + doc.m_nBandLow) / 2.0;
+    in.windowRows = doc.m_nRowsPerFrame >= 1 && doc.m_nRowsPerFrame <= 128 ? doc.m_nRowsPerFrame : 1;
+    in.manualWpm = doc.m_bAutoWpm ? 0 : doc.m_nWpm;
+    return in;
+}
+
 }  // namespace
 
 void CSorvantelDoc::OnSensitiveDetection() { m_bSensitiveDetection = m_bSensitiveDetection ? 0 : 1; }
@@ -62,24 +86,15 @@ void CSorvantelDoc::SensitiveAutoSearch() {
         OnPeriodSearch();
     }
     if (span.first <= span.last) {
-        SensitiveSearchInput in;
-        in.power = m_power.get();
-        in.rows = std::min(m_nRows, kMaxRows);
-        in.rowRate = RowRate();
-        in.firstLine = span.first;
-        in.lastLine = span.last;
-        in.periodMin = m_dAutoPeriodMin;
-        in.periodMax = m_dAutoPeriodMax;
-        in.lineHz = (m_nBandHigh - m_nBandLow) / 128.0;
-        in.manualWpm = m_bAutoWpm ? 0 : m_nWpm;
-        for (const SensitiveDetection& d : RunSensitiveSearch(in)) IdentifyDetection(d.line, d.period);
+        for (const SensitiveDetection& d : RunSensitiveSearch(StoredRowsInput(*this, span)))
+            if (d.line >= 0) IdentifyDetection(d.line, d.period, d.ident, d.wpm);
     }
 
     m_platform.SetWaitCursor(false);
     m_bAutoSearching = 0;
 }
 
-void CSorvantelDoc::IdentifyDetection(int line, double period) {
+void CSorvantelDoc::IdentifyDetection(int line, double period, const std::string& ident, int wpm) {
     if (line < 0 || line >= kLines || !(period > kSensitiveHalfRange) || !std::isfinite(period)) return;
     m_nLine = line;
     // Only marks a period as designated, as the designed search does; the integration reads
@@ -88,7 +103,11 @@ void CSorvantelDoc::IdentifyDetection(int line, double period) {
     m_dPeriodMin = period - kSensitiveHalfRange;
     m_dPeriodMax = period + kSensitiveHalfRange;
     OnIntegrate();
-    ReadSensitiveIdent();
+    m_strIdent = ident;
+    if (m_bAutoWpm && wpm > 0) m_nWpm = wpm;
+    if (m_bLogCheck && !m_strIdent.empty()) WriteLogEntry();
+    if (m_strIdent.empty()) m_strIdent = "...";
+    UpdateAllViews();
 }
 
 void CSorvantelDoc::ReadSensitiveIdent() {
@@ -97,19 +116,30 @@ void CSorvantelDoc::ReadSensitiveIdent() {
     std::string text;
     if (n >= 1) {
         // The middle trial's sums come with the counts of rows in each bin, which the same
-        // fold of the line gives.
+        // fold of the line gives; the noise of a row from the line's keying spectrum.
         const double R = RowRate();
         const double P = m_dPeriodMin + (m_dPeriodMax - m_dPeriodMin) * (256 * 0.001953125);
         std::vector<double> series(static_cast<size_t>(m_nRows));
         for (int j = 0; j < m_nRows; ++j) series[static_cast<size_t>(j)] = m_power[j][m_nLine];
         PeriodFold fold;
-        if (fold.Fold(series.data(), 0, FoldedRows(m_nRows, R, P), R, P) && fold.Length() == n) {
-            std::vector<double> trace(static_cast<size_t>(n));
-            TraceFromSums(m_integral[256], fold.Counts(), n, trace.data());
-            const KeyingReading reading = ReadKeying(trace.data(), n, DocumentUnits(*this));
-            if (reading.plausible) {
+        KeyingSpectrum spectrum;
+        SpectrumWork work;
+        if (fold.Fold(series.data(), 0, FoldedRows(m_nRows, R, P), R, P) && fold.Length() == n &&
+            spectrum.Compute(series.data(), m_nRows, R, 3.0, work)) {
+            FoldedTrace trace;
+            trace.value.resize(static_cast<size_t>(n));
+            TraceFromSums(m_integral[256], fold.Counts(), n, trace.value.data());
+            trace.count.resize(static_cast<size_t>(n));
+            for (int i = 0; i < n; ++i)
+                trace.count[static_cast<size_t>(i)] = fold.Counts()[i] + (i == 0 ? fold.Counts()[n] : 0);
+            RowResponse response;
+            response.SetRectangular(m_nRowsPerFrame >= 1 && m_nRowsPerFrame <= 128 ? m_nRowsPerFrame : 1);
+            trace.response = &response;
+            trace.rowNoise = std::sqrt(std::max(spectrum.NoisePerRow(1.0), 1e-300));
+            const MorseReading reading = ReadMorse(trace, DocumentUnits(*this));
+            if (!reading.text.empty() && reading.fit.score >= kAcceptScore && reading.margin >= kAcceptMargin) {
                 text = reading.text;
-                if (m_bAutoWpm) m_nWpm = WpmOfTiming(R, reading.timing);
+                if (m_bAutoWpm) m_nWpm = WpmOfTiming(R, KeyingTiming{reading.timing.unit, 0.0});
             }
         }
     }

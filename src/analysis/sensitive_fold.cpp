@@ -43,6 +43,27 @@ bool PeriodFold::Fold(const double* series, int from, int to, double rowRate, do
     return true;
 }
 
+bool FoldForReading(const double* series, int from, int to, double rowRate, double period, int parity,
+                    FoldedTrace& out) {
+    int n = 0;
+    if (!UsablePeriod(rowRate, period, n)) return false;
+    out.value.assign(static_cast<size_t>(n), 0.0);
+    out.count.assign(static_cast<size_t>(n), 0.0);
+    for (int j = std::max(from, 0); j < to; ++j) {
+        const double t = j / rowRate;
+        const double m = std::trunc(t / period);
+        if (parity >= 0 && static_cast<int>(std::fmod(m, 2.0)) != parity) continue;
+        int i = static_cast<int>(rowRate * (t - m * period) + 0.5);
+        if (i == n) i = 0;
+        if (i < 0 || i > n) continue;
+        out.value[static_cast<size_t>(i)] += series[j];
+        out.count[static_cast<size_t>(i)] += 1.0;
+    }
+    for (int i = 0; i < n; ++i)
+        if (out.count[static_cast<size_t>(i)] > 0.0) out.value[static_cast<size_t>(i)] /= out.count[static_cast<size_t>(i)];
+    return true;
+}
+
 double PeriodFold::SmoothedVariance() const {
     const int n = length_;
     if (n < 1) return 0.0;

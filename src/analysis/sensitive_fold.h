@@ -6,6 +6,8 @@
 
 #include <vector>
 
+#include "analysis/morse_reader.h"
+
 namespace sorv {
 
 constexpr int kMaxFoldLength = 4095;  // phase bins of the longest period folded
@@ -46,6 +48,13 @@ int FoldedRows(int rows, double rowRate, double period);
 // mean of its phase bin over the whole series (less the overall mean). What is left holds no
 // keying at that period, nor at any multiple of its repetition frequency.
 void RemovePeriodic(double* series, int rows, double rowRate, double period, PeriodFold& work);
+
+// The fold of rows from .. to-1 of series at a period as the reader takes it: the mean of each
+// phase bin and the rows it holds (bin Length() folded into bin 0, the same phase). parity 0
+// or 1 takes only the even or the odd repetitions (whole periods since row 0), -1 all of them.
+// False when the period is not 1 to 4095 rows long.
+bool FoldForReading(const double* series, int from, int to, double rowRate, double period, int parity,
+                    FoldedTrace& out);
 
 // Trace of a fold given as the integration's sums with their counts (n + 1 bins, bin n folded
 // into bin 0); n values into trace.

@@ -3,6 +3,8 @@
 // scan steps f0 finely enough that the highest harmonic summed moves by half a bin per step.
 #pragma once
 
+#include <vector>
+
 #include "analysis/sensitive_spectrum.h"
 
 namespace sorv {
@@ -17,6 +19,11 @@ double KeyingScore(const KeyingSpectrum& spectrum, double f0, double topHz);
 
 // The highest-scoring frequency from fMin to fMax (both > 0, fMin < fMax).
 PeriodPeak BestRepetition(const KeyingSpectrum& spectrum, double fMin, double fMax, double topHz);
+
+// The `most` highest peaks from fMin to fMax, each the best within a relative distance
+// `separation` of its frequency, highest first.
+std::vector<PeriodPeak> TopRepetitions(const KeyingSpectrum& spectrum, double fMin, double fMax, double topHz,
+                                       int most, double separation);
 
 // Whether the keying at f0 repeats only every `multiple` periods: the harmonics of f0/multiple
 // that are not harmonics of f0 carry keying power of their own, scored above threshold.

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
+#include "analysis/detector_lines.h"
+#include "analysis/morse_reader.h"
 #include "analysis/sensitive_decoding.h"
 #include "analysis/sensitive_fold.h"
 #include "analysis/sensitive_periods.h"
@@ -14,93 +17,128 @@ namespace {
 
 constexpr double kTopHz = 3.0;            // highest keying harmonic summed (a dot is 0.1 s or more)
 constexpr double kPeriodSlack = 0.005;    // an ident period at a limit still counts
-constexpr double kNeighbourHz = 320.0;    // how far a strong beacon's keying leaks
-constexpr double kAdjacentShare = 0.6;    // a neighbour line this strong carries the same tone
-constexpr int kMostRounds = 12;           // beacons (and leftovers) looked at per search
+constexpr double kNeighbourHz = 320.0;    // how far a strong beacon's keying leaks and clicks
+constexpr int kPeaksPerLine = 6;          // candidate periods kept per line
+constexpr double kPeakSeparation = 0.01;  // relative: peaks closer than this are one
+constexpr int kMostRounds = 24;           // candidates read per search
 constexpr int kMostMultiples = 3;         // a period may be found as a third of its truth, twice over
 constexpr double kNoKeying = 3.0;         // noise units: harmonics this weak hold no keying
-constexpr int kPeriodsPerHalf = 3;        // each half of the recording must hold this many periods
-constexpr int kImageLength = kPhaseBins - 1;  // the longest trace the integration can show
+constexpr double kMultipleKeying = 7.0;   // ... and this strong carry keying of their own
+constexpr int kPeriodsPerHalf = 3;        // each interleaved half must hold this many periods
+constexpr int kNotchBins = 3;
+constexpr double kHeardScore = 3.0;       // a part of the recording in which the ident is heard
+constexpr int kWhereParts = 24;           // at most, for where it was heard
+constexpr double kLeastPartPeriods = 10.0;
 
 struct LineState {
-    int line = 0;
-    std::vector<double> raw;      // the line's power, as the integration will fold it
-    std::vector<double> cleaned;  // the same less the keying of beacons already looked at
     KeyingSpectrum spectrum;
     bool usable = false;
-    PeriodPeak best;
+    double noisePerRow = 0.0;  // of the normalised series, as slow templates see it
+    std::vector<PeriodPeak> peaks;
 };
 
 struct Head {
-    int line = 0;
+    double hz = 0.0;
     double period = 0.0;
+};
+
+struct Examined {
+    MorseReading reading;
+    double period = 0.0;
+    std::vector<double> series;  // the line's normalised power
+    double noisePerRow = 0.0;
 };
 
 class SensitiveSearch {
 public:
-    explicit SensitiveSearch(const SensitiveSearchInput& in) : in_(in) {}
+    SensitiveSearch(const DetectorRows& rows, const std::vector<int>& storedLine, const SensitiveSearchSettings& s)
+        : rows_(rows), storedLine_(storedLine), settings_(s) {}
     std::vector<SensitiveDetection> Run();
 
 private:
     bool Prepare();
-    void Analyse(LineState& s);
-    LineState* Strongest();
-    double TruePeriodFrequency(const LineState& s, double f0) const;
-    double Refine(const LineState& s, double f0);
-    bool Verify(const LineState& s, double period, SensitiveDetection& found);
-    bool VerifyWithNeighbours(const LineState& s, double period, double score, SensitiveDetection& found);
-    bool SeenBefore(int line, double period) const;
-    bool Near(int a, int b) const { return std::abs(a - b) * in_.lineHz <= kNeighbourHz; }
-    void RemoveFromNeighbours(int line, double period);
+    void AnalyseLines(int from, int step, SpectrumWork& work);
+    bool Strongest(int& line, size_t& peak) const;
+    double TruePeriodFrequency(const KeyingSpectrum& s, double f0) const;
+    FoldedTrace Fold(const std::vector<double>& series, double noise, double period, int parity, int from = 0,
+                     int to = -1) const;
+    bool Examine(int line, double period, Examined& out);
+    double RefinePeriod(const Examined& e, double period);
+    bool Verify(const Examined& e) const;
+    void Describe(int line, const Examined& e, double keyingScore, SensitiveDetection& d);
+    double MeasureTone(int line, const Examined& e);
+    void WhereHeard(const Examined& e, SensitiveDetection& d) const;
+    bool SeenBefore(double hz, double period) const;
+    void TakeOut(double hz, double period);
 
-    const SensitiveSearchInput& in_;
-    std::vector<LineState> lines_;
+    const DetectorRows& rows_;
+    const std::vector<int>& storedLine_;
+    SensitiveSearchSettings settings_;
+    DetectorLines lines_;
+    std::vector<LineState> state_;
     std::vector<Head> heads_;
-    PeriodFold fold_;
-    SpectrumWork work_;
     UnitRange units_;
-    double periodMin_ = 0.0;  // with the slack
+    double periodMin_ = 0.0;
     double periodMax_ = 0.0;
-    double seconds_ = 0.0;    // length of the recording
+    double seconds_ = 0.0;
 };
 
 bool SensitiveSearch::Prepare() {
-    const double R = in_.rowRate;
-    if (!in_.power || in_.rows < 16 || !(R > 0.0) || !std::isfinite(R)) return false;
-    if (!std::isfinite(in_.periodMin) || !std::isfinite(in_.periodMax) || !(in_.periodMin > 0.0)) return false;
-    seconds_ = in_.rows / R;
-    periodMin_ = in_.periodMin * (1.0 - kPeriodSlack);
-    // The longest period: one the integration image can show whole, and that each half of the
-    // recording holds a few times.
-    periodMax_ = std::min({in_.periodMax * (1.0 + kPeriodSlack), (kImageLength - 0.5) / R,
-                           seconds_ / (2.0 * kPeriodsPerHalf)});
+    const double R = rows_.RowRate();
+    if (rows_.Rows() < 16 || rows_.Lines() < 1 || !(R > 0.0) || !std::isfinite(R)) return false;
+    if (!std::isfinite(settings_.periodMin) || !std::isfinite(settings_.periodMax) || !(settings_.periodMin > 0.0))
+        return false;
+    seconds_ = rows_.Rows() / R;
+    periodMin_ = settings_.periodMin * (1.0 - kPeriodSlack);
+    periodMax_ = std::min({settings_.periodMax * (1.0 + kPeriodSlack), seconds_ / (2.0 * kPeriodsPerHalf),
+                           (kMaxFoldLength - 0.5) / R});
+    if (settings_.longestPeriod > 0.0) periodMax_ = std::min(periodMax_, settings_.longestPeriod);
     if (!(periodMax_ > periodMin_)) return false;
-    units_ = in_.manualWpm > 0 ? UnitsForSpeed(R, in_.manualWpm) : AutomaticUnits(R);
+    units_ = settings_.manualWpm > 0 ? UnitsForSpeed(R, settings_.manualWpm) : AutomaticUnits(R);
 
-    const int first = std::max(0, in_.firstLine);
-    const int last = std::min(kLines - 1, in_.lastLine);
-    for (int line = first; line <= last; ++line) {
-        LineState s;
-        s.line = line;
-        s.raw.resize(static_cast<size_t>(in_.rows));
-        for (int j = 0; j < in_.rows; ++j) s.raw[static_cast<size_t>(j)] = in_.power[j][line];
-        s.cleaned = s.raw;
-        lines_.push_back(std::move(s));
+    lines_.Prepare(rows_);
+    state_.assign(static_cast<size_t>(rows_.Lines()), LineState{});
+    const int threads = std::clamp(settings_.threads, 1, 8);
+    std::vector<SpectrumWork> work(static_cast<size_t>(threads));
+    if (threads == 1) {
+        AnalyseLines(0, 1, work[0]);
+    } else {
+        std::vector<std::thread> pool;
+        for (int t = 0; t < threads; ++t)
+            pool.emplace_back([this, t, threads, &work] { AnalyseLines(t, threads, work[static_cast<size_t>(t)]); });
+        for (std::thread& th : pool) th.join();
     }
-    for (LineState& s : lines_) Analyse(s);
     return true;
 }
 
-void SensitiveSearch::Analyse(LineState& s) {
-    s.usable = s.spectrum.Compute(s.cleaned.data(), in_.rows, in_.rowRate, kTopHz, work_);
-    s.best = s.usable ? BestRepetition(s.spectrum, 1.0 / periodMax_, 1.0 / periodMin_, kTopHz) : PeriodPeak{};
+void SensitiveSearch::AnalyseLines(int from, int step, SpectrumWork& work) {
+    std::vector<double> series;
+    for (int l = from; l < rows_.Lines(); l += step) {
+        LineState& s = state_[static_cast<size_t>(l)];
+        lines_.Series(l, series);
+        s.usable = s.spectrum.Compute(series.data(), rows_.Rows(), rows_.RowRate(), kTopHz, work);
+        if (!s.usable) continue;
+        s.noisePerRow = s.spectrum.NoisePerRow(1.0);
+        s.peaks = TopRepetitions(s.spectrum, 1.0 / periodMax_, 1.0 / periodMin_, kTopHz, kPeaksPerLine, kPeakSeparation);
+    }
 }
 
-LineState* SensitiveSearch::Strongest() {
-    LineState* best = nullptr;
-    for (LineState& s : lines_)
-        if (s.usable && s.best.f0 > 0.0 && (!best || s.best.score > best->best.score)) best = &s;
-    return best && best->best.score >= kSensitiveThreshold ? best : nullptr;
+bool SensitiveSearch::Strongest(int& line, size_t& peak) const {
+    double best = kSensitiveThreshold;
+    bool found = false;
+    for (size_t l = 0; l < state_.size(); ++l) {
+        const LineState& s = state_[l];
+        if (!s.usable) continue;
+        for (size_t p = 0; p < s.peaks.size(); ++p) {
+            if (s.peaks[p].f0 > 0.0 && s.peaks[p].score >= best) {
+                best = s.peaks[p].score;
+                line = static_cast<int>(l);
+                peak = p;
+                found = true;
+            }
+        }
+    }
+    return found;
 }
 
 // A peak at f0 may stand for a multiple of the ident's true period (twice the period carries
@@ -108,13 +146,12 @@ LineState* SensitiveSearch::Strongest() {
 // pattern happens to carry little power at the lower harmonics. A shorter period holds all the
 // keying when the harmonics between its own hold nothing but noise; a longer one, when they
 // carry keying power of their own.
-double SensitiveSearch::TruePeriodFrequency(const LineState& s, double f0) const {
+double SensitiveSearch::TruePeriodFrequency(const KeyingSpectrum& s, double f0) const {
     for (int step = 0; step < kMostMultiples; ++step) {
         bool shorter = false;
         for (int parts = 2; parts <= 3 && !shorter; ++parts) {
             if (parts * f0 > kTopHz / 2.0) continue;
-            if (RepeatsWithin(s.spectrum, f0, parts, kTopHz, kNoKeying) &&
-                KeyingScore(s.spectrum, parts * f0, kTopHz) >= kSensitiveThreshold) {
+            if (RepeatsWithin(s, f0, parts, kTopHz, kNoKeying) && KeyingScore(s, parts * f0, kTopHz) >= kMultipleKeying) {
                 f0 *= parts;
                 shorter = true;
             }
@@ -124,8 +161,8 @@ double SensitiveSearch::TruePeriodFrequency(const LineState& s, double f0) const
     for (int step = 0; step < kMostMultiples; ++step) {
         bool longer = false;
         for (int multiple = 2; multiple <= 3 && !longer; ++multiple) {
-            if (1.0 / (f0 / multiple) * in_.rowRate > kMaxFoldLength) continue;
-            if (RepeatsOnlyEvery(s.spectrum, f0, multiple, kTopHz, kSensitiveThreshold)) {
+            if (1.0 / (f0 / multiple) * rows_.RowRate() > kMaxFoldLength) continue;
+            if (RepeatsOnlyEvery(s, f0, multiple, kTopHz, kMultipleKeying)) {
                 f0 /= multiple;
                 longer = true;
             }
@@ -135,95 +172,189 @@ double SensitiveSearch::TruePeriodFrequency(const LineState& s, double f0) const
     return f0;
 }
 
-// The period whose fold varies most near 1 / f0: first over the scan's uncertainty, then
-// finer around the best.
-double SensitiveSearch::Refine(const LineState& s, double f0) {
-    const double P0 = 1.0 / f0;
-    // The scan steps the top harmonic by half a bin: the period is known to about that.
-    const double uncertainty = P0 * P0 * 0.5 * s.spectrum.BinHz() / std::max(1.0, std::floor(kTopHz * P0));
-    double best = P0;
+FoldedTrace SensitiveSearch::Fold(const std::vector<double>& series, double noise, double period, int parity,
+                                  int from, int to) const {
+    FoldedTrace t;
+    if (to < 0) to = static_cast<int>(series.size());
+    if (!FoldForReading(series.data(), from, to, rows_.RowRate(), period, parity, t)) return {};
+    t.rowNoise = std::sqrt(std::max(noise, 1e-300));
+    t.response = &rows_.Response();
+    return t;
+}
+
+bool SensitiveSearch::Examine(int line, double period, Examined& e) {
+    const LineState& s = state_[static_cast<size_t>(line)];
+    lines_.Series(line, e.series);
+    e.noisePerRow = s.noisePerRow;
+    FoldedTrace trace = Fold(e.series, e.noisePerRow, period, -1);
+    if (trace.Length() < 8) return false;
+    MorseReading first = ReadMorse(trace, units_);
+    if (first.text.empty()) return false;
+    e.reading = first;
+    e.period = RefinePeriod(e, period);
+    if (e.period != period) {
+        trace = Fold(e.series, e.noisePerRow, e.period, -1);
+        const MorseReading again = ReadMorse(trace, units_);
+        if (again.text.empty()) return false;
+        e.reading = again;
+    }
+    return true;
+}
+
+// The period at which the text read fits best, over the scan's uncertainty and then finer; the
+// timing's start and unit are refitted at each trial, since a change of period moves the
+// ident's phase in the fold.
+double SensitiveSearch::RefinePeriod(const Examined& e, double period) {
+    const LineState& s = state_[static_cast<size_t>(0)];
+    const double binHz = s.spectrum.BinHz() > 0.0 ? s.spectrum.BinHz() : rows_.RowRate() / rows_.Rows();
+    const double uncertainty = period * period * binHz / std::max(1.0, std::floor(kTopHz * period));
+    double best = period;
+    double bestScore = e.reading.fit.score;
+    MorseTiming timing = e.reading.timing;
     double span = 2.0 * uncertainty;
-    for (int pass = 0; pass < 2; ++pass) {
-        const int steps = pass == 0 ? 8 : 4;
-        const double step = span / steps;
+    for (int pass = 0; pass < 3; ++pass) {
+        const int steps = 4;
+        const double stepSize = span / steps;
         const double centre = best;
-        double bestVariance = -1.0;
         for (int k = -steps; k <= steps; ++k) {
-            const double P = centre + k * step;
-            const int rows = FoldedRows(in_.rows, in_.rowRate, P);
-            if (!fold_.Fold(s.cleaned.data(), 0, rows, in_.rowRate, P)) continue;
-            const double variance = fold_.SmoothedVariance();
-            if (variance > bestVariance) {
-                bestVariance = variance;
+            if (k == 0) continue;
+            const double P = centre + k * stepSize;
+            const FoldedTrace t = Fold(e.series, e.noisePerRow, P, -1);
+            if (t.Length() < 8) continue;
+            // Nearby periods shift the ident by a few rows at most: try the start around.
+            MorseTiming trial = timing;
+            double trialScore = -1e300;
+            MorseTiming trialBest = timing;
+            for (double shift = -3.0; shift <= 3.0; shift += 0.5) {
+                trial.start = timing.start + shift;
+                const double sc = FitMorse(t, e.reading.text, trial).score;
+                if (sc > trialScore) {
+                    trialScore = sc;
+                    trialBest = trial;
+                }
+            }
+            if (trialScore > bestScore) {
+                bestScore = trialScore;
                 best = P;
+                timing = trialBest;
             }
         }
-        span = step;
+        span = stepSize;
     }
     return best;
 }
 
-bool SensitiveSearch::Verify(const LineState& s, double period, SensitiveDetection& found) {
-    const double P = MiddleTrialPeriod(period);
-    const int rows = FoldedRows(in_.rows, in_.rowRate, P);
-    if (!fold_.Fold(s.raw.data(), 0, rows, in_.rowRate, P) || fold_.Length() > kImageLength) return false;
-    const int n = fold_.Length();
-    const KeyingReading whole = ReadKeying(fold_.Trace(), n, units_);
-    if (!whole.plausible) return false;
-    // The same ident from each half of the recording, read at the whole's timing and threshold:
-    // the halves' noise is independent, so a misreading that one half's noise put into the
-    // whole does not come out of the other half too.
-    const int halves[3] = {0, rows / 2, rows};
-    for (int h = 0; h < 2; ++h) {
-        if (!fold_.Fold(s.raw.data(), halves[h], halves[h + 1], in_.rowRate, P)) return false;
-        const KeyingReading half = ReadKeyingLike(fold_.Trace(), n, whole);
-        if (!half.plausible || half.text != whole.text) return false;
+// Each interleaved half, read at the whole's timing, must spell the same text and fit it
+// well on its own.
+bool SensitiveSearch::Verify(const Examined& e) const {
+    for (int parity = 0; parity < 2; ++parity) {
+        const FoldedTrace half = Fold(e.series, e.noisePerRow, e.period, parity);
+        if (half.Length() < 8) return false;
+        const MorseReading r = ReadMorseAt(half, e.reading.timing);
+        if (r.text != e.reading.text) return false;
+        if (FitMorse(half, e.reading.text, e.reading.timing).score < kHalfScore) return false;
     }
-    found.line = s.line;
-    found.period = period;
-    found.ident = whole.text;
-    found.wpm = WpmOfTiming(in_.rowRate, whole.timing);
-    found.score = KeyingScore(s.spectrum, 1.0 / period, kTopHz);
     return true;
 }
 
-// A tone between two lines shows on both nearly equally; when the stronger cannot be read,
-// the other may be.
-bool SensitiveSearch::VerifyWithNeighbours(const LineState& s, double period, double score,
-                                           SensitiveDetection& found) {
-    if (Verify(s, period, found)) return true;
-    const LineState* options[2] = {nullptr, nullptr};
-    double scores[2] = {0.0, 0.0};
-    for (LineState& other : lines_) {
-        if (std::abs(other.line - s.line) != 1 || !other.usable) continue;
-        const double sc = KeyingScore(other.spectrum, 1.0 / period, kTopHz);
-        if (sc < kSensitiveThreshold || sc < kAdjacentShare * score) continue;
-        const int slot = other.line < s.line ? 0 : 1;
-        options[slot] = &other;
-        scores[slot] = sc;
+// The tone between the detector's lines: the frequency at which the lines' response to a
+// steady tone best matches the key-down amplitudes of the lines around the ident's.
+double SensitiveSearch::MeasureTone(int line, const Examined& e) {
+    const int first = std::max(0, line - 2);
+    const int last = std::min(rows_.Lines() - 1, line + 2);
+    std::vector<double> amplitude, hz;
+    std::vector<double> series;
+    for (int l = first; l <= last; ++l) {
+        const LineState& s = state_[static_cast<size_t>(l)];
+        if (!s.usable) continue;
+        lines_.Series(l, series);
+        const FoldedTrace t = Fold(series, s.noisePerRow, e.period, -1);
+        const MorseFit f = FitMorse(t, e.reading.text, e.reading.timing);
+        amplitude.push_back(std::max(0.0, f.amplitude) * lines_.MeanLevel(l));
+        hz.push_back(rows_.LineHz(l));
     }
-    const int first = scores[1] > scores[0] ? 1 : 0;
-    for (int k = 0; k < 2; ++k) {
-        const LineState* o = options[(first + k) % 2];
-        if (o && Verify(*o, period, found)) return true;
+    const double centre = rows_.LineHz(line);
+    const double spacing = rows_.Lines() > 1 ? (rows_.LineHz(rows_.Lines() - 1) - rows_.LineHz(0)) / (rows_.Lines() - 1) : 1.0;
+    double best = centre, bestFit = -1.0;
+    for (double f = centre - 1.5 * spacing; f <= centre + 1.5 * spacing; f += spacing / 64.0) {
+        double ag = 0.0, gg = 0.0;
+        for (size_t i = 0; i < hz.size(); ++i) {
+            const double g = rows_.Response().PowerGain(hz[i] - f, rows_.RowRate());
+            ag += amplitude[i] * g;
+            gg += g * g;
+        }
+        const double fit = gg > 0.0 ? ag * ag / gg : 0.0;
+        if (fit > bestFit) {
+            bestFit = fit;
+            best = f;
+        }
     }
-    return false;
+    return best;
 }
 
-// A period already looked at nearby: what is left of it after its removal (the fold removes a
-// slightly wrong period imperfectly) must not be reported again.
-bool SensitiveSearch::SeenBefore(int line, double period) const {
+// The parts of the recording in which the ident is heard on its own: folds of parts of at
+// least ten periods, each fitted with the whole's text and timing.
+void SensitiveSearch::WhereHeard(const Examined& e, SensitiveDetection& d) const {
+    const int rows = rows_.Rows();
+    const double R = rows_.RowRate();
+    const int least = static_cast<int>(std::ceil(kLeastPartPeriods * e.period * R));
+    const int parts = std::clamp(rows / std::max(1, least), 1, kWhereParts);
+    const int length = rows / parts;
+    double strongest = -1e300;
+    bool heard = false;
+    for (int p = 0; p < parts; ++p) {
+        const int from = p * length;
+        const int to = p == parts - 1 ? rows : from + length;
+        const FoldedTrace t = Fold(e.series, e.noisePerRow, e.period, -1, from, to);
+        const double score = FitMorse(t, e.reading.text, e.reading.timing).score;
+        if (score > strongest) {
+            strongest = score;
+            d.strongestSeconds = (from + to) / 2.0 / R;
+        }
+        if (score >= kHeardScore) {
+            if (!heard) d.firstSeconds = from / R;
+            d.lastSeconds = to / R;
+            heard = true;
+        }
+    }
+    if (!heard) {
+        // Too weak to be heard in any part alone: the whole recording holds it.
+        d.firstSeconds = 0.0;
+        d.lastSeconds = rows / R;
+    }
+}
+
+void SensitiveSearch::Describe(int line, const Examined& e, double keyingScore, SensitiveDetection& d) {
+    const double R = rows_.RowRate();
+    d.detectorLine = line;
+    d.period = e.period;
+    d.ident = e.reading.text;
+    d.runnerUp = e.reading.runnerUp;
+    d.score = e.reading.fit.score;
+    d.margin = e.reading.margin;
+    d.keyingScore = keyingScore;
+    d.wpm = WpmOfTiming(R, KeyingTiming{e.reading.timing.unit, 0.0});
+    d.unitSeconds = e.reading.timing.unit / R;
+    d.toneHz = MeasureTone(line, e);
+    d.line = storedLine_.empty() ? -1 : storedLine_[static_cast<size_t>(line)];
+    WhereHeard(e, d);
+}
+
+// A period already looked at nearby: what is left of it after its removal must not be
+// reported again, nor its key clicks on the lines around.
+bool SensitiveSearch::SeenBefore(double hz, double period) const {
     const double tolerance = std::max(3.0 * period * period / seconds_, 0.002 * period);
     for (const Head& h : heads_)
-        if (Near(h.line, line) && std::fabs(h.period - period) <= tolerance) return true;
+        if (std::fabs(h.hz - hz) <= kNeighbourHz && std::fabs(h.period - period) <= tolerance) return true;
     return false;
 }
 
-void SensitiveSearch::RemoveFromNeighbours(int line, double period) {
-    for (LineState& s : lines_) {
-        if (!Near(s.line, line)) continue;
-        RemovePeriodic(s.cleaned.data(), in_.rows, in_.rowRate, period, fold_);
-        Analyse(s);
+void SensitiveSearch::TakeOut(double hz, double period) {
+    for (size_t l = 0; l < state_.size(); ++l) {
+        LineState& s = state_[l];
+        if (!s.usable || std::fabs(rows_.LineHz(static_cast<int>(l)) - hz) > kNeighbourHz) continue;
+        s.spectrum.Notch(1.0 / period, kTopHz, kNotchBins);
+        for (PeriodPeak& p : s.peaks) p.score = KeyingScore(s.spectrum, p.f0, kTopHz);
     }
 }
 
@@ -231,16 +362,29 @@ std::vector<SensitiveDetection> SensitiveSearch::Run() {
     std::vector<SensitiveDetection> found;
     if (!Prepare()) return found;
     for (int round = 0; round < kMostRounds; ++round) {
-        LineState* s = Strongest();
-        if (!s) break;
-        const double score = s->best.score;
-        const int line = s->line;
-        const double period = Refine(*s, TruePeriodFrequency(*s, s->best.f0));
-        const bool inRange = period >= periodMin_ && period <= periodMax_;
-        SensitiveDetection d;
-        if (inRange && !SeenBefore(line, period) && VerifyWithNeighbours(*s, period, score, d)) found.push_back(d);
-        heads_.push_back({line, period});
-        RemoveFromNeighbours(line, period);
+        int line = -1;
+        size_t peak = 0;
+        if (!Strongest(line, peak)) break;
+        LineState& s = state_[static_cast<size_t>(line)];
+        const double keyingScore = s.peaks[peak].score;
+        const double f0 = TruePeriodFrequency(s.spectrum, s.peaks[peak].f0);
+        const double hz = rows_.LineHz(line);
+        double period = 1.0 / f0;
+        s.peaks[peak].f0 = 0.0;  // read once
+        Examined e;
+        if (period >= periodMin_ && period <= periodMax_ && !SeenBefore(hz, period) && Examine(line, period, e)) {
+            period = e.period;
+            const MorseReading& r = e.reading;
+            if (r.fit.score >= kAcceptScore && r.margin >= kAcceptMargin && period >= periodMin_ &&
+                period <= periodMax_ && Verify(e)) {
+                SensitiveDetection d;
+                Describe(line, e, keyingScore, d);
+                found.push_back(d);
+            }
+        }
+        heads_.push_back({hz, period});
+        TakeOut(hz, period);
+        if (1.0 / f0 != period) TakeOut(hz, 1.0 / f0);
     }
     std::sort(found.begin(), found.end(), [](const SensitiveDetection& a, const SensitiveDetection& b) {
         return a.line != b.line ? a.line < b.line : a.period < b.period;
@@ -250,15 +394,56 @@ std::vector<SensitiveDetection> SensitiveSearch::Run() {
 
 }  // namespace
 
+std::vector<SensitiveDetection> SearchDetectorRows(const DetectorRows& rows, const std::vector<int>& storedLine,
+                                                   const SensitiveSearchSettings& settings) {
+    SensitiveSearch search(rows, storedLine, settings);
+    return search.Run();
+}
+
+void CopyStoredRows(const SensitiveSearchInput& in, DetectorRows& rows, std::vector<int>& storedLine) {
+    storedLine.clear();
+    const int first = std::max(0, in.firstLine);
+    const int last = std::min(kLines - 1, in.lastLine);
+    RowResponse response;
+    response.SetRectangular(in.windowRows > 0.0 ? in.windowRows : 1.0);
+    std::vector<double> hz;
+    for (int l = first; l <= last; ++l) {
+        hz.push_back(in.centreHz + (l - 63) * in.lineHz);
+        storedLine.push_back(l);
+    }
+    rows.Reset(in.rowRate, hz, response);
+    if (!in.power || first > last) return;
+    // The floor from the lines around the searched ones too.
+    const int floorFirst = std::max(0, first - 8);
+    const int floorLast = std::min(kLines - 1, last + 8);
+    std::vector<float> row(static_cast<size_t>(last - first + 1));
+    std::vector<double> around(static_cast<size_t>(floorLast - floorFirst + 1));
+    for (int j = 0; j < in.rows; ++j) {
+        for (int l = first; l <= last; ++l) row[static_cast<size_t>(l - first)] = static_cast<float>(in.power[j][l]);
+        for (int l = floorFirst; l <= floorLast; ++l) around[static_cast<size_t>(l - floorFirst)] = in.power[j][l];
+        const size_t mid = around.size() / 2;
+        std::nth_element(around.begin(), around.begin() + static_cast<long>(mid), around.end());
+        rows.Append(row.data(), static_cast<float>(around[mid]));
+    }
+}
+
+std::vector<SensitiveDetection> RunSensitiveSearch(const SensitiveSearchInput& input) {
+    if (!input.power || input.rows < 16) return {};
+    DetectorRows rows;
+    std::vector<int> storedLine;
+    CopyStoredRows(input, rows, storedLine);
+    SensitiveSearchSettings settings;
+    settings.periodMin = input.periodMin;
+    settings.periodMax = input.periodMax;
+    settings.manualWpm = input.manualWpm;
+    settings.longestPeriod = (kPhaseBins - 1.5) / input.rowRate;
+    return SearchDetectorRows(rows, storedLine, settings);
+}
+
 double MiddleTrialPeriod(double period) {
     const double low = period - kSensitiveHalfRange;
     const double high = period + kSensitiveHalfRange;
     return low + (high - low) * (256 * 0.001953125);
-}
-
-std::vector<SensitiveDetection> RunSensitiveSearch(const SensitiveSearchInput& input) {
-    SensitiveSearch search(input);
-    return search.Run();
 }
 
 }  // namespace sorv

@@ -1,29 +1,69 @@
 // The sensitive detector for the automatic search. Where the designed search judges the
-// keying contrast of a fold in absolute power, this one judges every line by the keying power
-// at the harmonics of each trial period in units of the line's own noise (so that the level
-// of the audio does not matter and a longer recording only adds evidence), against a
-// threshold set by calibration on pure noise. It then:
+// keying contrast of a fold in absolute power, this one works in units of each line's own
+// noise, on the detector's copy of the recording (its own rows from the audio where there is
+// audio, otherwise the stored rows, see detector_rows.h), and reads what the fold holds by
+// likelihood (morse_reader.h):
 //
-//   - takes the strongest line and period above the threshold, checks that the keying does
-//     not in truth repeat only every second or third period, and refines the period by the
-//     fold whose smoothed trace varies most;
-//   - reads the fold and accepts only a plausible ident (1 to 4 Morse letters or digits with
-//     Morse timing) that each half of the recording, read alone, spells the same;
-//   - removes that period's keying from the neighbouring lines, where the same beacon leaks
-//     through (so it is reported once, on its strongest line), and looks again.
+//   - every line's keying spectrum gives its candidate periods: the repetition frequencies
+//     whose harmonics carry more power than the line's noise would (in noise units);
+//   - the strongest candidate left is folded at its period, read, its period refined by the
+//     same likelihood, and read again; the reading is accepted when its fit stands far
+//     enough above noise and above the best other text, and each of two interleaved halves of
+//     the recording (the even and the odd repetitions, so that slow fading leaves neither
+//     empty) reads the same text at the same timing;
+//   - whatever the verdict, that period's keying is taken out of the spectra of the lines
+//     around, where the same beacon leaks or clicks, and the next candidate is taken.
+//
+// Thresholds and their calibration on noise: docs/sensitivity.md.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "analysis/detector_rows.h"
 #include "engine/sorvantel_doc.h"
 
 namespace sorv {
 
-// The score a line and period must reach, in noise units (standard normal deviates): see
-// docs/sensitivity.md for its calibration on pure noise.
-constexpr double kSensitiveThreshold = 7.0;
+// The keying score (noise units) a line's period must reach to be read at all.
+constexpr double kSensitiveThreshold = 4.5;
+// What an accepted reading must reach: its fit in noise deviations, its chi-square margin
+// over the best other text, and each interleaved half's fit of the same text.
+constexpr double kAcceptScore = 9.0;
+constexpr double kAcceptMargin = 4.0;
+constexpr double kHalfScore = 4.0;
 
+struct SensitiveSearchSettings {
+    double periodMin = 6.0;   // ident periods accepted, seconds
+    double periodMax = 15.0;
+    int manualWpm = 0;        // the user's speed, or 0 for automatic speed
+    double longestPeriod = 0.0;  // seconds the integration can show (0: no limit of its own)
+    int threads = 1;          // line spectra computed at once
+};
+
+struct SensitiveDetection {
+    int line = -1;           // the line of the stored rows (for the road), -1 outside the band
+    int detectorLine = -1;   // the detector's own line
+    double toneHz = 0.0;     // measured, between the detector's lines
+    double period = 0.0;     // seconds
+    double score = 0.0;      // the reading's fit, in noise deviations
+    double keyingScore = 0.0;  // the period's keying score, noise units
+    double margin = 0.0;     // chi-square over the best other text
+    std::string ident;
+    std::string runnerUp;
+    int wpm = 0;             // as the designed decoding would record it
+    double unitSeconds = 0.0;  // the dot, as read
+    double firstSeconds = 0.0;   // where in the rows the ident was heard
+    double lastSeconds = 0.0;
+    double strongestSeconds = 0.0;
+};
+
+// Every accepted ident of the rows, in ascending line order (then period). storedLine[l] is
+// the stored line of detector line l (or -1).
+std::vector<SensitiveDetection> SearchDetectorRows(const DetectorRows& rows, const std::vector<int>& storedLine,
+                                                   const SensitiveSearchSettings& settings);
+
+// The search on stored rows alone (a loaded spectrum file, or no audio copy).
 struct SensitiveSearchInput {
     const double (*power)[kLines] = nullptr;  // rows x 128 lines
     int rows = 0;
@@ -32,23 +72,18 @@ struct SensitiveSearchInput {
     int lastLine = -1;
     double periodMin = 0.0;  // ident periods accepted, seconds
     double periodMax = 0.0;
-    double lineHz = 0.0;     // width of one line, for the neighbourhood of a beacon
-    int manualWpm = 0;       // the user's speed, or 0 for automatic speed
+    double lineHz = 0.0;     // width of one line
+    double centreHz = 1000.0;  // the tone line 63 holds
+    double windowRows = 2.0;   // the rows' transform spans this many rows
+    int manualWpm = 0;
 };
 
-struct SensitiveDetection {
-    int line = -1;
-    double period = 0.0;     // seconds: the middle of the range the integration is given
-    double score = 0.0;      // noise units
-    std::string ident;
-    int wpm = 0;             // as the designed decoding would record it
-};
-
-// Every accepted ident, in ascending line order (then period).
+// The stored rows' lines firstLine .. lastLine as the detector's copy, each row's floor the
+// median of the lines around them.
+void CopyStoredRows(const SensitiveSearchInput& input, DetectorRows& rows, std::vector<int>& storedLine);
 std::vector<SensitiveDetection> RunSensitiveSearch(const SensitiveSearchInput& input);
 
-// The range of the search's accepted period, as the integration then folds it: its middle
-// trial is the verified fold.
+// The range of the search's accepted period, as the integration then folds it.
 constexpr double kSensitiveHalfRange = 0.02;
 // The middle trial's period of the range period +- kSensitiveHalfRange, computed as the
 // integration computes it.

@@ -8,7 +8,7 @@ namespace sorv {
 
 namespace {
 
-constexpr int kMaxFftSize = 1 << 20;
+constexpr int kMaxFftSize = 1 << 22;
 constexpr int kMinBlockBins = 32;
 constexpr int kBlocksPerSpectrum = 256;  // floor resolution: a 256th of the spectrum
 constexpr double kLn2 = 0.6931471805599453;
@@ -75,7 +75,9 @@ void ComplexFft::Run(double* re, double* im) const {
 
 bool KeyingSpectrum::Compute(const double* series, int rows, double rowRate, double topHz, SpectrumWork& work) {
     power_.clear();
+    level_.clear();
     binHz_ = 0.0;
+    rows_ = 0;
     if (rows < 16 || !(rowRate > 0.0) || !std::isfinite(rowRate) || !(topHz > 0.0)) return false;
     const int n = PaddedSize(rows);
     if (!work.fft.Plan(n)) return false;
@@ -94,31 +96,37 @@ bool KeyingSpectrum::Compute(const double* series, int rows, double rowRate, dou
     binHz_ = rowRate / n;
     const double wanted = std::ceil(topHz * 1.1 / binHz_) + 2.0;
     const int used = wanted < n / 2 ? static_cast<int>(wanted) : n / 2;
-    power_.resize(static_cast<size_t>(used));
+    std::vector<double>& raw = work.block;
+    raw.resize(static_cast<size_t>(used));
     for (int k = 0; k < used; ++k) {
         const size_t i = static_cast<size_t>(k);
-        power_[i] = re[i] * re[i] + im[i] * im[i];
+        raw[i] = re[i] * re[i] + im[i] * im[i];
     }
-    NormaliseByFloor(n / 2, work.block);
+    rows_ = rows;
+    NormaliseByFloor(n / 2, raw);
     return true;
 }
 
 // Divides each bin by the local noise level: the median of its block of bins over ln 2 (the
 // median of an exponential distribution is ln 2 times its mean), interpolated linearly between
 // the block centres. A block with no power at all leaves its bins at 0.
-void KeyingSpectrum::NormaliseByFloor(int halfSize, std::vector<double>& block) {
-    const int used = static_cast<int>(power_.size());
+void KeyingSpectrum::NormaliseByFloor(int halfSize, std::vector<double>& raw) {
+    const int used = static_cast<int>(raw.size());
     const int width = std::max(kMinBlockBins, halfSize / kBlocksPerSpectrum);
     const int blocks = std::max(1, used / width);
-    std::vector<double> level(static_cast<size_t>(blocks));
+    blockWidth_ = width;
+    std::vector<double>& level = level_;
+    level.assign(static_cast<size_t>(blocks), 0.0);
+    std::vector<double> block;
     for (int b = 0; b < blocks; ++b) {
         const int from = b * width;
         const int to = b == blocks - 1 ? used : from + width;
-        block.assign(power_.begin() + from, power_.begin() + to);
+        block.assign(raw.begin() + from, raw.begin() + to);
         const size_t mid = block.size() / 2;
         std::nth_element(block.begin(), block.begin() + static_cast<long>(mid), block.end());
         level[static_cast<size_t>(b)] = block[mid] / kLn2;
     }
+    power_.resize(raw.size());
     for (int k = 0; k < used; ++k) {
         const double position = (k + 0.5) / width - 0.5;  // in block centres
         double floor;
@@ -131,8 +139,25 @@ void KeyingSpectrum::NormaliseByFloor(int halfSize, std::vector<double>& block) 
             const double f = position - b;
             floor = level[static_cast<size_t>(b)] * (1.0 - f) + level[static_cast<size_t>(b + 1)] * f;
         }
-        double& p = power_[static_cast<size_t>(k)];
-        p = floor > 0.0 ? p / floor : 0.0;
+        const double p = raw[static_cast<size_t>(k)];
+        power_[static_cast<size_t>(k)] = static_cast<float>(floor > 0.0 ? p / floor : 0.0);
+    }
+}
+
+double KeyingSpectrum::NoisePerRow(double hz) const {
+    if (level_.empty() || rows_ < 1 || !(binHz_ > 0.0) || !(hz >= 0.0)) return 0.0;
+    const double bin = hz / binHz_;
+    const double block = std::clamp(bin / blockWidth_, 0.0, static_cast<double>(level_.size() - 1));
+    return level_[static_cast<size_t>(block)] / rows_;
+}
+
+void KeyingSpectrum::Notch(double f0, double topHz, int bins) {
+    if (!(f0 > 0.0) || !(binHz_ > 0.0) || !std::isfinite(f0)) return;
+    const long size = static_cast<long>(power_.size());
+    for (int k = 1; k * f0 <= topHz; ++k) {
+        const long centre = static_cast<long>(std::floor(k * f0 / binHz_ + 0.5));
+        for (long b = std::max(0L, centre - bins); b <= std::min(size - 1, centre + bins); ++b)
+            power_[static_cast<size_t>(b)] = 1.0f;
     }
 }
 

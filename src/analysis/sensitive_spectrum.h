@@ -20,7 +20,7 @@ namespace sorv {
 // In-place radix-2 complex transform of a power-of-two size, with its own twiddles.
 class ComplexFft {
 public:
-    // Prepares for size n (a power of two, 2 .. 2^20); false otherwise. Allocates once per size.
+    // Prepares for size n (a power of two, 2 .. 2^22); false otherwise. Allocates once per size.
     bool Plan(int n);
     int Size() const { return n_; }
     // X(k) = sum x(j) e^(-2 pi i jk / n), in natural order.
@@ -46,8 +46,16 @@ public:
     bool Compute(const double* series, int rows, double rowRate, double topHz, SpectrumWork& work);
 
     double BinHz() const { return binHz_; }
+    int Rows() const { return rows_; }
     // Normalised power at the bin nearest to hz; 0 beyond the normalised range.
     double At(double hz) const;
+    // The noise level the bins near hz were divided by, per row of the series: for a series of
+    // independent rows its variance, and in general what a slow template sees of it (the
+    // variance times the sum of the rows' correlations).
+    double NoisePerRow(double hz) const;
+    // Sets the bins within `bins` of every harmonic of f0 up to topHz to the noise level (1):
+    // that period's keying is taken out of further searches.
+    void Notch(double f0, double topHz, int bins);
     // Sum of the normalised powers at the harmonics k * f0 for k = 1, 2, ... while k * f0 is
     // not above topHz, skipping the multiples of `skipMultiplesOf` when it is 2 or more;
     // count receives the number of harmonics summed.
@@ -56,8 +64,11 @@ public:
 private:
     void NormaliseByFloor(int halfSize, std::vector<double>& block);
 
-    std::vector<double> power_;  // normalised power, bins 0 .. power_.size() - 1
+    std::vector<float> power_;  // normalised power, bins 0 .. power_.size() - 1
+    std::vector<double> level_; // the noise level of each block of bins
+    int blockWidth_ = 1;
     double binHz_ = 0.0;
+    int rows_ = 0;
 };
 
 // A sum of `count` independent exponential noise units (gamma distributed) expressed as the

@@ -1,0 +1,529 @@
+#include "analysis/morse_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "analysis/sensitive_decoding.h"
+
+namespace sorv {
+
+namespace {
+
+constexpr int kSymbols = 36;
+constexpr int kMostLetters = 4;
+constexpr double kShortestIdentGap = 5.0;  // units of silence between repetitions, at least
+constexpr double kCoarseUnitStep = 0.04;   // relative, first pass
+constexpr double kCoarseStartStep = 1.0;   // rows
+constexpr double kFineUnitStep = 0.01;     // relative, second pass around the best
+constexpr double kFineSpan = 0.05;
+constexpr double kStartStep = 0.5;         // rows
+constexpr int kSubSamples = 4;             // per bin, for the template
+constexpr size_t kKept = 24;               // texts kept from the programme
+constexpr size_t kRefined = 6;             // of which fitted exactly
+constexpr size_t kSecondPassTexts = 3;     // whose speeds the second pass looks at
+// How far a transmitter's key-downs may be off their units (the rows' own smearing is in the
+// model already). Beyond these a text of a longer unit could pass for one of a shorter (a
+// shortened dash and a short gap, M, for T T).
+constexpr double kMostDotShortening = 0.4, kMostDotLengthening = 0.5;
+constexpr double kMostDashShortening = 0.5, kMostDashLengthening = 1.0;
+
+// Dots and dashes of A..Z, 0..9.
+const char* const kCodes[kSymbols] = {
+    ".-",   "-...", "-.-.", "-..",  ".",    "..-.", "--.",  "....", "..",   ".---", "-.-",  ".-..",
+    "--",   "-.",   "---",  ".--.", "--.-", ".-.",  "...",  "-",    "..-",  "...-", ".--",  "-..-",
+    "-.--", "--..", "-----", ".----", "..---", "...--", "....-", ".....", "-....", "--...", "---..", "----."};
+
+char SymbolChar(int s) { return static_cast<char>(s < 26 ? 'A' + s : '0' + (s - 26)); }
+
+int SymbolOf(char c) {
+    if (c >= 'A' && c <= 'Z') return c - 'A';
+    if (c >= 'a' && c <= 'z') return c - 'a';
+    if (c >= '0' && c <= '9') return 26 + (c - '0');
+    return -1;
+}
+
+struct Symbol {
+    int elements = 0;
+    std::array<int, 5> length{};  // 1 or 3 units
+    std::array<int, 5> offset{};  // units from the letter's start
+    int units = 0;                // first key-down to last key-up
+};
+
+const std::array<Symbol, kSymbols>& Symbols() {
+    static const std::array<Symbol, kSymbols> table = [] {
+        std::array<Symbol, kSymbols> t{};
+        for (int s = 0; s < kSymbols; ++s) {
+            Symbol& y = t[static_cast<size_t>(s)];
+            int at = 0;
+            for (const char* p = kCodes[s]; *p; ++p) {
+                const int len = *p == '-' ? 3 : 1;
+                y.length[static_cast<size_t>(y.elements)] = len;
+                y.offset[static_cast<size_t>(y.elements)] = at;
+                ++y.elements;
+                at += len + 1;
+            }
+            y.units = at - 1;
+        }
+        return t;
+    }();
+    return table;
+}
+
+// Texts as up to four symbols of six bits each (symbol + 1, first letter lowest).
+using TextCode = uint32_t;
+
+std::string TextOf(TextCode code) {
+    std::string s;
+    for (; code; code >>= 6) s += SymbolChar(static_cast<int>(code & 63u) - 1);
+    return s;
+}
+
+TextCode Append(TextCode code, int letters, int symbol) {
+    return code | (static_cast<TextCode>(symbol + 1) << (6 * letters));
+}
+
+// The weighted noise-free-model fit of a rendered template.
+MorseFit Fit(const FoldedTrace& trace, const std::vector<double>& t) {
+    MorseFit fit;
+    const int n = trace.Length();
+    double w = 0.0, st = 0.0, sy = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double c = trace.count[static_cast<size_t>(i)];
+        w += c;
+        st += c * t[static_cast<size_t>(i)];
+        sy += c * trace.value[static_cast<size_t>(i)];
+    }
+    if (!(w > 0.0)) return fit;
+    const double mt = st / w, my = sy / w;
+    double stt = 0.0, sty = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double c = trace.count[static_cast<size_t>(i)];
+        const double dt = t[static_cast<size_t>(i)] - mt;
+        stt += c * dt * dt;
+        sty += c * dt * (trace.value[static_cast<size_t>(i)] - my);
+    }
+    if (!(stt > 1e-12) || !(trace.rowNoise > 0.0)) return fit;
+    fit.amplitude = sty / stt;
+    fit.level = my - fit.amplitude * mt;
+    fit.score = sty / (trace.rowNoise * std::sqrt(stt));
+    return fit;
+}
+
+// Cumulative sums of c (y - threshold) over the trace three times over, for the programme.
+class TraceSums {
+public:
+    void Set(const FoldedTrace& trace, double threshold) {
+        const int n = trace.Length();
+        n_ = n;
+        gain_.resize(static_cast<size_t>(3 * n));
+        prefix_.resize(static_cast<size_t>(3 * n) + 1);
+        prefix_[0] = 0.0;
+        for (int i = 0; i < 3 * n; ++i) {
+            const size_t k = static_cast<size_t>(i % n);
+            gain_[static_cast<size_t>(i)] = trace.count[k] * (trace.value[k] - threshold);
+            prefix_[static_cast<size_t>(i) + 1] = prefix_[static_cast<size_t>(i)] + gain_[static_cast<size_t>(i)];
+        }
+    }
+    // The integral from -0.5 to x (bin i spans i - 0.5 .. i + 0.5).
+    double At(double x) const {
+        const double p = x + 0.5;
+        if (!(p > 0.0)) return 0.0;
+        const double top = 3.0 * n_;
+        if (p >= top) return prefix_.back();
+        const size_t i = static_cast<size_t>(p);
+        return prefix_[i] + (p - static_cast<double>(i)) * gain_[i];
+    }
+    int Length() const { return n_; }
+
+private:
+    int n_ = 0;
+    std::vector<double> gain_, prefix_;
+};
+
+struct Candidate {
+    TextCode text = 0;
+    double score = -1e300;  // the programme's, or the fit's
+    MorseTiming timing;
+    MorseFit fit;
+};
+
+// Keeps the best entry of each text, at most `most` texts.
+void Keep(std::vector<Candidate>& list, const Candidate& c, size_t most) {
+    for (Candidate& k : list) {
+        if (k.text != c.text) continue;
+        if (c.score > k.score) k = c;
+        return;
+    }
+    if (list.size() < most) {
+        list.push_back(c);
+        return;
+    }
+    auto worst = std::min_element(list.begin(), list.end(),
+                                  [](const Candidate& a, const Candidate& b) { return a.score < b.score; });
+    if (c.score > worst->score) *worst = c;
+}
+
+// The best texts found so far, with a quick refusal of those below all of them.
+class KeptTexts {
+public:
+    void Clear() {
+        list_.clear();
+        floor_ = -1e300;
+    }
+    bool Worth(double score) const { return list_.size() < kKept || score > floor_; }
+    void Offer(const Candidate& c) {
+        Keep(list_, c, kKept);
+        if (list_.size() == kKept) {
+            floor_ = 1e300;
+            for (const Candidate& k : list_) floor_ = std::min(floor_, k.score);
+        }
+    }
+    std::vector<Candidate>& List() { return list_; }
+
+private:
+    std::vector<Candidate> list_;
+    double floor_ = -1e300;
+};
+
+// The dynamic programme over the letters for one unit and one grid of starts.
+class LetterProgramme {
+public:
+    // Every text of 1 to 4 letters whose first key-down starts at t0 + s x unit (s = 0, 1, ...,
+    // within the trace, or only s = 0 when fixedStart), with its score: the sum of the trace
+    // above the threshold over its key-downs.
+    void Run(const TraceSums& sums, double unit, double t0, bool fixedStart, KeptTexts& kept) {
+        const Symbol* symbols = Symbols().data();
+        const int n = sums.Length();
+        const double circle = n / unit;                       // units around the trace
+        const double longest = circle - kShortestIdentGap;    // a text's units at most
+        if (!(longest >= 1.0)) return;
+        const int starts = fixedStart ? 1 : std::max(1, static_cast<int>(std::ceil((n - t0) / unit - 1e-9)));
+        const int span = starts + static_cast<int>(std::ceil(longest)) + 4;
+        const int units = std::min(span + 8, static_cast<int>(3.0 * n / unit) - 4);
+        if (units <= starts) return;
+        dot_.resize(static_cast<size_t>(units));
+        dash_.resize(static_cast<size_t>(units));
+        for (int m = 0; m < units; ++m) {
+            const double at = t0 + m * unit;
+            const double base = sums.At(at);
+            dot_[static_cast<size_t>(m)] = sums.At(at + unit) - base;
+            dash_[static_cast<size_t>(m)] = sums.At(at + 3.0 * unit) - base;
+        }
+        // Letter scores at each unit.
+        letter_.assign(static_cast<size_t>(units) * kSymbols, -1e300);
+        for (int m = 0; m < units; ++m) {
+            for (int s = 0; s < kSymbols; ++s) {
+                const Symbol& y = symbols[s];
+                if (m + y.units > units) continue;
+                double v = 0.0;
+                for (int e = 0; e < y.elements; ++e) {
+                    const size_t at = static_cast<size_t>(m + y.offset[static_cast<size_t>(e)]);
+                    v += y.length[static_cast<size_t>(e)] == 1 ? dot_[at] : dash_[at];
+                }
+                letter_[static_cast<size_t>(m) * kSymbols + static_cast<size_t>(s)] = v;
+            }
+        }
+        // cells[k][p]: the two best texts of k letters whose next letter would start at unit p.
+        const size_t cellsPerLayer = static_cast<size_t>(units) + 1;
+        cells_.assign(static_cast<size_t>(kMostLetters + 1) * cellsPerLayer * 2, Entry{});
+        auto cell = [&](int k, int p) { return &cells_[(static_cast<size_t>(k) * cellsPerLayer + static_cast<size_t>(p)) * 2]; };
+        for (int s = 0; s < starts; ++s) {
+            Entry* c = cell(0, s);
+            c[0] = Entry{0.0, s, 0, 0, true};
+        }
+        for (int k = 0; k < kMostLetters; ++k) {
+            for (int p = 0; p < units; ++p) {
+                Entry* here = cell(k, p);
+                for (int e = 0; e < 2; ++e) {
+                    const Entry& from = here[e];
+                    if (!from.used) continue;
+                    for (int s = 0; s < kSymbols; ++s) {
+                        const Symbol& y = symbols[s];
+                        const int end = p + y.units;
+                        if (end > units || end - from.start > longest) continue;
+                        const double v = from.score + letter_[static_cast<size_t>(p) * kSymbols + static_cast<size_t>(s)];
+                        const Entry next{v, from.start, Append(from.text, k, s), from.elements + y.elements, true};
+                        if (next.elements >= 2 && kept.Worth(v)) {
+                            Candidate c;
+                            c.text = next.text;
+                            c.score = v;
+                            c.timing.unit = unit;
+                            c.timing.start = std::fmod(t0 + from.start * unit, static_cast<double>(n));
+                            kept.Offer(c);
+                        }
+                        const int q = end + 3;
+                        if (k + 1 < kMostLetters && q < units) Insert(cell(k + 1, q), next);
+                    }
+                }
+            }
+        }
+    }
+
+private:
+    struct Entry {
+        double score = 0.0;
+        int start = 0;
+        TextCode text = 0;
+        int elements = 0;
+        bool used = false;
+    };
+    static void Insert(Entry* c, const Entry& e) {
+        if (!c[0].used || e.score > c[0].score) {
+            if (c[0].used && c[0].text != e.text) c[1] = c[0];
+            c[0] = e;
+        } else if (c[0].text != e.text && (!c[1].used || e.score > c[1].score)) {
+            c[1] = e;
+        }
+    }
+
+    std::vector<double> dot_, dash_, letter_;
+    std::vector<Entry> cells_;
+};
+
+// Two levels to start from: the split of the trace's values into two groups with the largest
+// variance between them (however short the ident is against its period), and its midpoint.
+double StartingThreshold(const FoldedTrace& trace) {
+    std::vector<double> v(trace.value);
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    std::vector<double> prefix(n + 1, 0.0);
+    for (size_t i = 0; i < n; ++i) prefix[i + 1] = prefix[i] + v[i];
+    double best = -1.0;
+    size_t cut = n / 2;
+    for (size_t k = 1; k < n; ++k) {
+        const double low = prefix[k] / static_cast<double>(k);
+        const double high = (prefix[n] - prefix[k]) / static_cast<double>(n - k);
+        const double between = static_cast<double>(k) * static_cast<double>(n - k) * (high - low) * (high - low);
+        if (between > best) {
+            best = between;
+            cut = k;
+        }
+    }
+    const double low = prefix[cut] / static_cast<double>(cut);
+    const double high = (prefix[n] - prefix[cut]) / static_cast<double>(n - cut);
+    return 0.5 * (low + high);
+}
+
+// Best start, unit and lengthenings for a text, from a timing near it, by steps that halve.
+Candidate Refine(const FoldedTrace& trace, TextCode text, MorseTiming t, bool keepStartAndUnit) {
+    const std::string s = TextOf(text);
+    Candidate best;
+    best.text = text;
+    best.timing = t;
+    best.fit = FitMorse(trace, s, t);
+    best.score = best.fit.score;
+    auto attempt = [&](MorseTiming trial) {
+        const MorseFit f = FitMorse(trace, s, trial);
+        if (f.score > best.score) {
+            best.score = f.score;
+            best.fit = f;
+            best.timing = trial;
+            return true;
+        }
+        return false;
+    };
+    double startStep = 0.5, unitStep = 0.01 * t.unit, extraStep = 0.25 * t.unit;
+    for (int round = 0; round < 4; ++round) {
+        for (int sweep = 0; sweep < 3; ++sweep) {
+            bool moved = false;
+            if (!keepStartAndUnit) {
+                for (double d : {-startStep, startStep}) {
+                    MorseTiming m = best.timing;
+                    m.start += d;
+                    moved |= attempt(m);
+                }
+                for (double d : {-unitStep, unitStep}) {
+                    MorseTiming m = best.timing;
+                    m.unit += d;
+                    moved |= attempt(m);
+                }
+            }
+            for (double d : {-extraStep, extraStep}) {
+                MorseTiming m = best.timing;
+                m.dotExtra = std::clamp(m.dotExtra + d, -kMostDotShortening * m.unit, kMostDotLengthening * m.unit);
+                moved |= attempt(m);
+                m = best.timing;
+                m.dashExtra = std::clamp(m.dashExtra + d, -kMostDashShortening * m.unit, kMostDashLengthening * m.unit);
+                moved |= attempt(m);
+            }
+            if (!moved) break;
+        }
+        startStep *= 0.5;
+        unitStep *= 0.5;
+        extraStep *= 0.5;
+    }
+    return best;
+}
+
+MorseReading Conclude(std::vector<Candidate>& refined) {
+    MorseReading r;
+    std::sort(refined.begin(), refined.end(), [](const Candidate& a, const Candidate& b) { return a.score > b.score; });
+    if (refined.empty() || !(refined[0].score > 0.0)) return r;
+    r.text = TextOf(refined[0].text);
+    r.timing = refined[0].timing;
+    r.fit = refined[0].fit;
+    const double best = refined[0].score * refined[0].score;
+    if (refined.size() > 1 && refined[1].score > 0.0) {
+        r.runnerUp = TextOf(refined[1].text);
+        r.margin = best - refined[1].score * refined[1].score;
+    } else {
+        r.margin = best;
+    }
+    return r;
+}
+
+void RefineKept(const FoldedTrace& trace, std::vector<Candidate>& kept, bool keepStartAndUnit,
+                std::vector<Candidate>& refined) {
+    std::sort(kept.begin(), kept.end(), [](const Candidate& a, const Candidate& b) { return a.score > b.score; });
+    for (size_t i = 0; i < kept.size() && i < kRefined; ++i) {
+        const Candidate c = Refine(trace, kept[i].text, kept[i].timing, keepStartAndUnit);
+        Keep(refined, c, kKept);
+    }
+}
+
+bool Usable(const FoldedTrace& trace) {
+    const int n = trace.Length();
+    if (n < 8 || trace.count.size() != trace.value.size() || !(trace.rowNoise > 0.0)) return false;
+    for (int i = 0; i < n; ++i)
+        if (!std::isfinite(trace.value[static_cast<size_t>(i)]) || !(trace.count[static_cast<size_t>(i)] >= 0.0))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+double MorseUnits(const std::string& text) {
+    int units = 0, letters = 0;
+    for (char c : text) {
+        const int s = SymbolOf(c);
+        if (s < 0) return 0.0;
+        units += Symbols()[static_cast<size_t>(s)].units + (letters++ > 0 ? 3 : 0);
+    }
+    return units;
+}
+
+std::vector<KeyInterval> MorseIntervals(const std::string& text, const MorseTiming& timing) {
+    std::vector<KeyInterval> out;
+    double units = 0.0;
+    const double u = timing.unit;
+    for (char c : text) {
+        const int s = SymbolOf(c);
+        if (s < 0) return {};
+        const Symbol& y = Symbols()[static_cast<size_t>(s)];
+        for (int e = 0; e < y.elements; ++e) {
+            const double on = timing.start + (units + y.offset[static_cast<size_t>(e)]) * u;
+            const bool dot = y.length[static_cast<size_t>(e)] == 1;
+            const double off = on + (dot ? u + timing.dotExtra : 3.0 * u + timing.dashExtra);
+            out.push_back({on, std::max(on, off)});
+        }
+        units += y.units + 3;
+    }
+    return out;
+}
+
+void RenderMorse(const std::string& text, const MorseTiming& timing, const RowResponse* response, int length,
+                 std::vector<double>& out) {
+    out.assign(static_cast<size_t>(std::max(length, 0)), 0.0);
+    if (length <= 0) return;
+    const std::vector<KeyInterval> keys = MorseIntervals(text, timing);
+    const double window = response ? response->LengthRows() : 0.0;
+    const double half = window / 2.0;
+    const int subs = length * kSubSamples;
+    std::vector<double> amplitude(static_cast<size_t>(subs), 0.0);
+    auto position = [](int k) { return (k + 0.5) / kSubSamples - 0.5; };  // in rows
+    for (const KeyInterval& key : keys) {
+        for (int wrap = -1; wrap <= 1; ++wrap) {
+            const double on = key.on + wrap * length;
+            const double off = key.off + wrap * length;
+            // Rows whose window touches the key-down.
+            const double from = on - half - 1.0, to = off + half + 1.0;
+            const int k0 = std::max(0, static_cast<int>(std::floor((from + 0.5) * kSubSamples)));
+            const int k1 = std::min(subs - 1, static_cast<int>(std::ceil((to + 0.5) * kSubSamples)));
+            for (int k = k0; k <= k1; ++k) {
+                const double tau = position(k);
+                double share;
+                if (response && window > 0.0) {
+                    share = response->Cumulative(off - tau + half) - response->Cumulative(on - tau + half);
+                } else {
+                    share = tau >= on && tau < off ? 1.0 : 0.0;
+                }
+                amplitude[static_cast<size_t>(k)] += share;
+            }
+        }
+    }
+    for (int i = 0; i < length; ++i) {
+        double sum = 0.0;
+        for (int s = 0; s < kSubSamples; ++s) {
+            const double a = amplitude[static_cast<size_t>(i * kSubSamples + s)];
+            sum += a * a;
+        }
+        out[static_cast<size_t>(i)] = sum / kSubSamples;
+    }
+}
+
+MorseFit FitMorse(const FoldedTrace& trace, const std::string& text, const MorseTiming& timing) {
+    if (!Usable(trace) || !(timing.unit > 0.0)) return {};
+    std::vector<double> t;
+    RenderMorse(text, timing, trace.response, trace.Length(), t);
+    return Fit(trace, t);
+}
+
+MorseReading ReadMorse(const FoldedTrace& trace, const UnitRange& units) {
+    if (!Usable(trace) || !(units.shortest > 0.0) || !(units.longest >= units.shortest)) return {};
+    TraceSums sums;
+    LetterProgramme programme;
+    KeptTexts kept;
+    std::vector<Candidate> refined;
+
+    // First pass: the whole speed range, coarsely, with levels from the trace's quantiles.
+    sums.Set(trace, StartingThreshold(trace));
+    for (double u = units.shortest; u <= units.longest * (1.0 + 1e-9); u *= 1.0 + kCoarseUnitStep)
+        for (double t0 = 0.0; t0 < u; t0 += kCoarseStartStep) programme.Run(sums, u, t0, false, kept);
+    RefineKept(trace, kept.List(), false, refined);
+    MorseReading first = Conclude(refined);
+    if (first.text.empty()) return first;
+
+    // Second pass: the fitted levels' midpoint, finely around the speeds of the best few texts
+    // (a text at a third of the speed may mimic another).
+    sums.Set(trace, first.fit.level + 0.5 * first.fit.amplitude);
+    std::vector<double> centres;
+    for (size_t i = 0; i < refined.size() && i < kSecondPassTexts; ++i) {
+        const double u = refined[i].timing.unit;
+        bool near = false;
+        for (double c : centres) near |= std::fabs(u - c) <= kFineSpan * c;
+        if (!near && refined[i].score > 0.0) centres.push_back(u);
+    }
+    for (double u0 : centres) {
+        kept.Clear();
+        for (double u = u0 * (1.0 - kFineSpan); u <= u0 * (1.0 + kFineSpan); u *= 1.0 + kFineUnitStep) {
+            if (u < units.shortest * 0.97 || u > units.longest * 1.03) continue;
+            for (double t0 = 0.0; t0 < u; t0 += kStartStep) programme.Run(sums, u, t0, false, kept);
+        }
+        RefineKept(trace, kept.List(), false, refined);
+    }
+    return Conclude(refined);
+}
+
+MorseReading ReadMorseAt(const FoldedTrace& trace, const MorseTiming& timing) {
+    if (!Usable(trace) || !(timing.unit > 0.0)) return {};
+    TraceSums sums;
+    LetterProgramme programme;
+    KeptTexts kept;
+    std::vector<Candidate> refined;
+    double threshold = StartingThreshold(trace);
+    MorseReading reading;
+    for (int pass = 0; pass < 2; ++pass) {
+        sums.Set(trace, threshold);
+        kept.Clear();
+        programme.Run(sums, timing.unit, timing.start, true, kept);
+        for (Candidate& c : kept.List()) c.timing = timing;
+        RefineKept(trace, kept.List(), true, refined);
+        reading = Conclude(refined);
+        if (reading.text.empty()) break;
+        threshold = reading.fit.level + 0.5 * reading.fit.amplitude;
+    }
+    return reading;
+}
+
+}  // namespace sorv
