@@ -194,12 +194,19 @@ bool DetectorFrontEnd::Configure(const FrontEndSettings& settings, DetectorRows&
     fed_ = 0;
     rowsMade_ = 0;
     rowLimit_ = -1;
+    dropBefore_ = 0;
 
     RowResponse response;
     response.Set(window_, windowLength_ / rate * rowRate);
     rows.Reset(rowRate, std::move(lineHz), response);
     rows_ = &rows;
     return true;
+}
+
+void DetectorFrontEnd::DropRowsBefore(long long row) {
+    if (!rows_) return;
+    rows_->Clear();
+    dropBefore_ = row;
 }
 
 long long DetectorFrontEnd::ProducerRows() const {
@@ -306,7 +313,7 @@ void DetectorFrontEnd::MakeRow(long long first) {
     }
     const size_t mid = floorWork_.size() / 2;
     std::nth_element(floorWork_.begin(), floorWork_.begin() + static_cast<long>(mid), floorWork_.end());
-    rows_->Append(power_.data(), floorWork_[mid]);
+    if (rowsMade_ >= dropBefore_) rows_->Append(power_.data(), floorWork_[mid]);
     ++rowsMade_;
 }
 

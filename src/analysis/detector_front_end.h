@@ -55,6 +55,10 @@ public:
     // Audio fed after it is ignored.
     void Finish(long long rows);
 
+    // Empties the rows and leaves out every row before `row` (counted from the start) that is
+    // still to come: the store was emptied with the producer's cadence running on.
+    void DropRowsBefore(long long row);
+
     // The rows the spectrogram producer has made from the samples fed so far.
     long long ProducerRows() const;
     uint64_t SamplesFed() const { return fed_; }
@@ -106,6 +110,7 @@ private:
     uint64_t fed_ = 0;
     long long rowsMade_ = 0;
     long long rowLimit_ = -1;  // set by Finish: no rows beyond it, no more audio
+    long long dropBefore_ = 0;
 };
 
 }  // namespace sorv

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <cmath>
 
 #include "analysis/sensitive_decoding.h"
@@ -16,7 +17,8 @@ constexpr double kShortestIdentGap = 5.0;  // units of silence between repetitio
 constexpr double kCoarseUnitStep = 0.04;   // relative, first pass
 constexpr double kCoarseStartStep = 1.0;   // rows
 constexpr double kFineUnitStep = 0.01;     // relative, second pass around the best
-constexpr double kFineSpan = 0.05;
+constexpr double kFineSpan = 0.03;
+constexpr double kFineStartReach = 1.0;  // rows either side of the refined start
 constexpr double kStartStep = 0.5;         // rows
 constexpr int kSubSamples = 4;             // per bin, for the template
 constexpr size_t kKept = 24;               // texts kept from the programme
@@ -25,8 +27,11 @@ constexpr size_t kSecondPassTexts = 3;     // whose speeds the second pass looks
 // How far a transmitter's key-downs may be off their units (the rows' own smearing is in the
 // model already). Beyond these a text of a longer unit could pass for one of a shorter (a
 // shortened dash and a short gap, M, for T T).
-constexpr double kMostDotShortening = 0.4, kMostDotLengthening = 0.5;
+constexpr double kMostDotShortening = 0.2, kMostDotLengthening = 0.2;
 constexpr double kMostDashShortening = 0.5, kMostDashLengthening = 1.0;
+// A residual over a unit counts as the text's misfit only where it stands this far out of the
+// noise (deviations).
+constexpr double kSignificantMisfit = 4.0;
 
 // Dots and dashes of A..Z, 0..9.
 const char* const kCodes[kSymbols] = {
@@ -281,6 +286,76 @@ private:
     std::vector<Entry> cells_;
 };
 
+// The best sequence of key-downs of one or three units, with gaps of one or three units, at
+// one unit and one grid of starts: a letter-free relative of LetterProgramme. Every text is
+// such a sequence, so no text fits the trace better than the best of them.
+class ElementProgramme {
+public:
+    // The best sequence's key-down intervals (empty when none has two key-downs).
+    double Run(const TraceSums& sums, double unit, double t0, std::vector<KeyInterval>& best) {
+        const int n = sums.Length();
+        const double longest = n / unit - kShortestIdentGap;
+        best.clear();
+        if (!(longest >= 1.0)) return -1e300;
+        const int starts = std::max(1, static_cast<int>(std::ceil((n - t0) / unit - 1e-9)));
+        const int units = std::min(starts + static_cast<int>(std::ceil(longest)) + 4, static_cast<int>(3.0 * n / unit) - 4);
+        if (units <= starts) return -1e300;
+        const size_t size = static_cast<size_t>(units) + 4;
+        // free_[m]: a sequence may start a key-down at unit m; end_[m]: one ends a key-down at m.
+        free_.assign(size, Cell{});
+        end_.assign(size, Cell{});
+        for (int m = 0; m < starts; ++m) free_[static_cast<size_t>(m)] = Cell{0.0, m, 0, -1, 0, true};
+        double bestScore = -1e300;
+        int bestEnd = -1;
+        for (int m = 0; m < units; ++m) {
+            const Cell& f = free_[static_cast<size_t>(m)];
+            const double at = t0 + m * unit;
+            if (f.used) {
+                for (int len : {1, 3}) {
+                    const int e = m + len;
+                    if (e > units || e - f.start > longest) continue;
+                    const double v = f.score + sums.At(at + len * unit) - sums.At(at);
+                    Cell& c = end_[static_cast<size_t>(e)];
+                    if (!c.used || v > c.score) c = Cell{v, f.start, std::min(2, f.elements + 1), m, len, true};
+                }
+            }
+            const Cell& c = end_[static_cast<size_t>(m)];
+            if (!c.used) continue;
+            if (c.elements >= 2 && c.score > bestScore) {
+                bestScore = c.score;
+                bestEnd = m;
+            }
+            for (int gap : {1, 3}) {
+                Cell& next = free_[static_cast<size_t>(m + gap)];
+                if (!next.used || c.score > next.score) next = Cell{c.score, c.start, c.elements, m, -gap, true};
+            }
+        }
+        if (bestEnd < 0) return -1e300;
+        // Back through the key-downs.
+        for (int m = bestEnd; m >= 0;) {
+            const Cell& c = end_[static_cast<size_t>(m)];
+            if (!c.used || c.from < 0) break;
+            best.push_back({t0 + c.from * unit, t0 + m * unit});
+            const Cell& before = free_[static_cast<size_t>(c.from)];
+            if (before.from < 0) break;
+            m = before.from;
+        }
+        std::reverse(best.begin(), best.end());
+        return bestScore;
+    }
+
+private:
+    struct Cell {
+        double score = 0.0;
+        int start = 0;
+        int elements = 0;
+        int from = -1;  // the unit this cell was reached from
+        int length = 0;
+        bool used = false;
+    };
+    std::vector<Cell> free_, end_;
+};
+
 // Two levels to start from: the split of the trace's values into two groups with the largest
 // variance between them (however short the ident is against its period), and its midpoint.
 double StartingThreshold(const FoldedTrace& trace) {
@@ -424,9 +499,13 @@ std::vector<KeyInterval> MorseIntervals(const std::string& text, const MorseTimi
 
 void RenderMorse(const std::string& text, const MorseTiming& timing, const RowResponse* response, int length,
                  std::vector<double>& out) {
+    RenderKeying(MorseIntervals(text, timing), response, length, out);
+}
+
+void RenderKeying(const std::vector<KeyInterval>& keys, const RowResponse* response, int length,
+                  std::vector<double>& out) {
     out.assign(static_cast<size_t>(std::max(length, 0)), 0.0);
     if (length <= 0) return;
-    const std::vector<KeyInterval> keys = MorseIntervals(text, timing);
     const double window = response ? response->LengthRows() : 0.0;
     const double half = window / 2.0;
     const int subs = length * kSubSamples;
@@ -469,6 +548,85 @@ MorseFit FitMorse(const FoldedTrace& trace, const std::string& text, const Morse
     return Fit(trace, t);
 }
 
+void JudgeMorse(const FoldedTrace& trace, MorseReading& r) {
+    r.silence = 0.0;
+    r.misfit = 0.0;
+    if (r.text.empty() || !Usable(trace) || !(r.timing.unit > 0.0)) return;
+    const int n = trace.Length();
+    std::vector<double> t;
+    RenderMorse(r.text, r.timing, trace.response, n, t);
+    const MorseFit& f = r.fit;
+    // The residual over every stretch of a unit: where it stands out of the noise, the share
+    // of the key-down amplitude it amounts to (a key-down the text lacks, or one it has where
+    // the trace has none, leaves a whole unit's amplitude).
+    const double u = r.timing.unit;
+    const int width = std::max(1, static_cast<int>(std::lround(u)));
+    std::vector<double> residual(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        residual[static_cast<size_t>(i)] =
+            trace.count[static_cast<size_t>(i)] *
+            (trace.value[static_cast<size_t>(i)] - f.level - f.amplitude * t[static_cast<size_t>(i)]);
+    double worst = 0.0;
+    if (f.amplitude > 0.0) {
+        for (int i = 0; i < n; ++i) {
+            double s = 0.0, c = 0.0;
+            for (int k = 0; k < width; ++k) {
+                const size_t b = static_cast<size_t>((i + k) % n);
+                s += residual[b];
+                c += trace.count[b];
+            }
+            if (!(c > 0.0) || std::fabs(s) / (trace.rowNoise * std::sqrt(c)) < kSignificantMisfit) continue;
+            worst = std::max(worst, std::fabs(s) / (c * f.amplitude));
+        }
+    }
+    r.misfit = worst;
+
+    // Key-downs of a unit's length where the text is silent (two units clear of its keying).
+    std::vector<bool> clear(static_cast<size_t>(n), true);
+    for (const KeyInterval& k : MorseIntervals(r.text, r.timing)) {
+        for (double x = k.on - 2.0 * u; x <= k.off + 2.0 * u; x += 0.5) {
+            const long i = static_cast<long>(std::floor(x + 0.5));
+            clear[static_cast<size_t>(((i % n) + n) % n)] = false;
+        }
+    }
+    double best = 0.0;
+    for (int i = 0; i < n; ++i) {
+        double s = 0.0, c = 0.0;
+        bool inside = true;
+        for (int k = 0; k < width && inside; ++k) {
+            const size_t b = static_cast<size_t>((i + k) % n);
+            inside = clear[b];
+            s += trace.count[b] * (trace.value[b] - f.level);
+            c += trace.count[b];
+        }
+        if (!inside || !(c > 0.0)) continue;
+        best = std::max(best, s / (trace.rowNoise * std::sqrt(c)));
+    }
+    r.silence = best;
+}
+
+double KeyingBound(const FoldedTrace& trace, const UnitRange& units) {
+    if (!Usable(trace) || !(units.shortest > 0.0) || !(units.longest >= units.shortest)) return 0.0;
+    TraceSums sums;
+    sums.Set(trace, StartingThreshold(trace));
+    ElementProgramme programme;
+    std::vector<KeyInterval> keys, bestKeys;
+    double bestScore = -1e300;
+    for (double u = units.shortest; u <= units.longest * (1.0 + 1e-9); u *= 1.0 + kCoarseUnitStep) {
+        for (double t0 = 0.0; t0 < u; t0 += kCoarseStartStep) {
+            const double v = programme.Run(sums, u, t0, keys);
+            if (v > bestScore && !keys.empty()) {
+                bestScore = v;
+                bestKeys = keys;
+            }
+        }
+    }
+    if (bestKeys.empty()) return 0.0;
+    std::vector<double> t;
+    RenderKeying(bestKeys, trace.response, trace.Length(), t);
+    return Fit(trace, t).score;
+}
+
 MorseReading ReadMorse(const FoldedTrace& trace, const UnitRange& units) {
     if (!Usable(trace) || !(units.shortest > 0.0) || !(units.longest >= units.shortest)) return {};
     TraceSums sums;
@@ -487,22 +645,32 @@ MorseReading ReadMorse(const FoldedTrace& trace, const UnitRange& units) {
     // Second pass: the fitted levels' midpoint, finely around the speeds of the best few texts
     // (a text at a third of the speed may mimic another).
     sums.Set(trace, first.fit.level + 0.5 * first.fit.amplitude);
-    std::vector<double> centres;
+    std::vector<MorseTiming> centres;
     for (size_t i = 0; i < refined.size() && i < kSecondPassTexts; ++i) {
-        const double u = refined[i].timing.unit;
+        const MorseTiming& t = refined[i].timing;
         bool near = false;
-        for (double c : centres) near |= std::fabs(u - c) <= kFineSpan * c;
-        if (!near && refined[i].score > 0.0) centres.push_back(u);
+        for (const MorseTiming& c : centres) near |= std::fabs(t.unit - c.unit) <= kFineSpan * c.unit;
+        if (!near && refined[i].score > 0.0) centres.push_back(t);
     }
-    for (double u0 : centres) {
+    for (const MorseTiming& centre : centres) {
         kept.Clear();
+        const double u0 = centre.unit;
         for (double u = u0 * (1.0 - kFineSpan); u <= u0 * (1.0 + kFineSpan); u *= 1.0 + kFineUnitStep) {
             if (u < units.shortest * 0.97 || u > units.longest * 1.03) continue;
-            for (double t0 = 0.0; t0 < u; t0 += kStartStep) programme.Run(sums, u, t0, false, kept);
+            // Starts near the refined one only (the grid of starts repeats every unit).
+            const double phase = std::fmod(centre.start, u);
+            for (double d = -kFineStartReach; d <= kFineStartReach; d += kStartStep) {
+                double t0 = phase + d;
+                if (t0 < 0.0) t0 += u;
+                if (t0 >= u) t0 -= u;
+                programme.Run(sums, u, t0, false, kept);
+            }
         }
         RefineKept(trace, kept.List(), false, refined);
     }
-    return Conclude(refined);
+    MorseReading reading = Conclude(refined);
+    JudgeMorse(trace, reading);
+    return reading;
 }
 
 MorseReading ReadMorseAt(const FoldedTrace& trace, const MorseTiming& timing) {
@@ -523,6 +691,7 @@ MorseReading ReadMorseAt(const FoldedTrace& trace, const MorseTiming& timing) {
         if (reading.text.empty()) break;
         threshold = reading.fit.level + 0.5 * reading.fit.amplitude;
     }
+    JudgeMorse(trace, reading);
     return reading;
 }
 

@@ -56,6 +56,12 @@ struct MorseReading {
     MorseFit fit;
     std::string runnerUp;  // the best other text
     double margin = 0.0;   // chi-square of the best over the best other text
+    // What the text leaves unexplained: the strongest key-down of a unit's length in the
+    // silence around it (noise deviations; keying there belongs to a text this is not), and
+    // the largest residual over a unit that stands out of the noise, as a share of the
+    // key-down amplitude (a text with an element too many or too few leaves a whole one).
+    double silence = 0.0;
+    double misfit = 0.0;
 };
 
 // The key-down intervals of a text at a timing, in rows from the start of the trace (they may
@@ -72,11 +78,21 @@ double MorseUnits(const std::string& text);
 void RenderMorse(const std::string& text, const MorseTiming& timing, const RowResponse* response, int length,
                  std::vector<double>& out);
 
+void RenderKeying(const std::vector<KeyInterval>& keys, const RowResponse* response, int length,
+                  std::vector<double>& out);
+
 // The least-squares fit of one text at one timing.
 MorseFit FitMorse(const FoldedTrace& trace, const std::string& text, const MorseTiming& timing);
 
+// About the best fit any text could reach (the fit of the best free sequence of dots and
+// dashes): a quick bound, to pass over folds that cannot hold an ident worth reading.
+double KeyingBound(const FoldedTrace& trace, const UnitRange& units);
+
 // The best text and its runner-up over the speeds of `units` (rows per dot).
 MorseReading ReadMorse(const FoldedTrace& trace, const UnitRange& units);
+
+// Fills in the reading's silence and misfit for its text and timing.
+void JudgeMorse(const FoldedTrace& trace, MorseReading& reading);
 
 // The best text at a given timing (to read part of a recording as the whole was read); the
 // timing's start and unit are kept, its lengthenings refitted.

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "analysis/detector_copy.h"
 #include "analysis/detector_rows.h"
 #include "analysis/morse_reader.h"
 #include "analysis/sensitive_decoding.h"
@@ -86,15 +87,29 @@ void CSorvantelDoc::SensitiveAutoSearch() {
         OnPeriodSearch();
     }
     if (span.first <= span.last) {
-        for (const SensitiveDetection& d : RunSensitiveSearch(StoredRowsInput(*this, span)))
-            if (d.line >= 0) IdentifyDetection(d.line, d.period, d.ident, d.wpm);
+        // The detector's own rows of the same audio where it has them, else the stored lines.
+        std::vector<SensitiveDetection> found;
+        if (const DetectorCopy* copy = CurrentDetectorCopy()) {
+            SensitiveSearchSettings s;
+            s.periodMin = m_dAutoPeriodMin;
+            s.periodMax = m_dAutoPeriodMax;
+            s.manualWpm = m_bAutoWpm ? 0 : m_nWpm;
+            s.longestPeriod = (kPhaseBins - 1.5) / RowRate();
+            s.threads = 2;
+            found = SearchDetectorRows(copy->Rows(), copy->StoredLines(), s);
+        } else {
+            found = RunSensitiveSearch(StoredRowsInput(*this, span));
+        }
+        for (const SensitiveDetection& d : found) IdentifyDetection(d);
     }
 
     m_platform.SetWaitCursor(false);
     m_bAutoSearching = 0;
 }
 
-void CSorvantelDoc::IdentifyDetection(int line, double period, const std::string& ident, int wpm) {
+void CSorvantelDoc::IdentifyDetection(const SensitiveDetection& d) {
+    const int line = d.line;
+    const double period = d.period;
     if (line < 0 || line >= kLines || !(period > kSensitiveHalfRange) || !std::isfinite(period)) return;
     m_nLine = line;
     // Only marks a period as designated, as the designed search does; the integration reads
@@ -103,11 +118,14 @@ void CSorvantelDoc::IdentifyDetection(int line, double period, const std::string
     m_dPeriodMin = period - kSensitiveHalfRange;
     m_dPeriodMax = period + kSensitiveHalfRange;
     OnIntegrate();
-    m_strIdent = ident;
-    if (m_bAutoWpm && wpm > 0) m_nWpm = wpm;
+    m_strIdent = d.ident;
+    if (m_bAutoWpm && d.wpm > 0) m_nWpm = d.wpm;
     if (m_bLogCheck && !m_strIdent.empty()) WriteLogEntry();
     if (m_strIdent.empty()) m_strIdent = "...";
+    m_detectionReport = {true,          d.score,         d.keyingScore,  d.toneHz, d.unitSeconds,
+                         d.firstSeconds, d.lastSeconds, d.strongestSeconds};
     UpdateAllViews();
+    m_detectionReport = {};
 }
 
 void CSorvantelDoc::ReadSensitiveIdent() {

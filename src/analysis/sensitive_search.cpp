@@ -62,9 +62,9 @@ private:
     double TruePeriodFrequency(const KeyingSpectrum& s, double f0) const;
     FoldedTrace Fold(const std::vector<double>& series, double noise, double period, int parity, int from = 0,
                      int to = -1) const;
-    bool Examine(int line, double period, Examined& out);
+    bool Examine(int line, double period, Examined& out, CandidateRecord& record);
     double RefinePeriod(const Examined& e, double period);
-    bool Verify(const Examined& e) const;
+    bool Verify(const Examined& e, CandidateRecord& record) const;
     void Describe(int line, const Examined& e, double keyingScore, SensitiveDetection& d);
     double MeasureTone(int line, const Examined& e);
     void WhereHeard(const Examined& e, SensitiveDetection& d) const;
@@ -182,12 +182,15 @@ FoldedTrace SensitiveSearch::Fold(const std::vector<double>& series, double nois
     return t;
 }
 
-bool SensitiveSearch::Examine(int line, double period, Examined& e) {
+bool SensitiveSearch::Examine(int line, double period, Examined& e, CandidateRecord& record) {
     const LineState& s = state_[static_cast<size_t>(line)];
     lines_.Series(line, e.series);
     e.noisePerRow = s.noisePerRow;
     FoldedTrace trace = Fold(e.series, e.noisePerRow, period, -1);
     if (trace.Length() < 8) return false;
+    record.bound = KeyingBound(trace, units_);
+    if (record.bound < kReadBound && !settings_.readEverything) return false;
+    record.read = true;
     MorseReading first = ReadMorse(trace, units_);
     if (first.text.empty()) return false;
     e.reading = first;
@@ -246,15 +249,17 @@ double SensitiveSearch::RefinePeriod(const Examined& e, double period) {
 
 // Each interleaved half, read at the whole's timing, must spell the same text and fit it
 // well on its own.
-bool SensitiveSearch::Verify(const Examined& e) const {
+bool SensitiveSearch::Verify(const Examined& e, CandidateRecord& record) const {
+    bool agree = true;
     for (int parity = 0; parity < 2; ++parity) {
         const FoldedTrace half = Fold(e.series, e.noisePerRow, e.period, parity);
         if (half.Length() < 8) return false;
         const MorseReading r = ReadMorseAt(half, e.reading.timing);
-        if (r.text != e.reading.text) return false;
-        if (FitMorse(half, e.reading.text, e.reading.timing).score < kHalfScore) return false;
+        agree &= r.text == e.reading.text;
+        record.halfScore[parity] = FitMorse(half, e.reading.text, e.reading.timing).score;
     }
-    return true;
+    record.halvesAgree = agree;
+    return agree && record.halfScore[0] >= kHalfScore && record.halfScore[1] >= kHalfScore;
 }
 
 // The tone between the detector's lines: the frequency at which the lines' response to a
@@ -372,16 +377,29 @@ std::vector<SensitiveDetection> SensitiveSearch::Run() {
         double period = 1.0 / f0;
         s.peaks[peak].f0 = 0.0;  // read once
         Examined e;
-        if (period >= periodMin_ && period <= periodMax_ && !SeenBefore(hz, period) && Examine(line, period, e)) {
+        CandidateRecord record;
+        record.hz = hz;
+        record.period = period;
+        record.keyingScore = keyingScore;
+        if (period >= periodMin_ && period <= periodMax_ && !SeenBefore(hz, period) && Examine(line, period, e, record)) {
             period = e.period;
             const MorseReading& r = e.reading;
-            if (r.fit.score >= kAcceptScore && r.margin >= kAcceptMargin && period >= periodMin_ &&
-                period <= periodMax_ && Verify(e)) {
+            record.period = period;
+            record.text = r.text;
+            record.score = r.fit.score;
+            record.margin = r.margin;
+            record.silence = r.silence;
+            record.misfit = r.misfit;
+            const bool verified = Verify(e, record);
+            if (r.fit.score >= kAcceptScore && r.margin >= kAcceptMargin && r.silence < kMostSilence &&
+                r.misfit < kMostMisfit && period >= periodMin_ && period <= periodMax_ && verified) {
                 SensitiveDetection d;
                 Describe(line, e, keyingScore, d);
                 found.push_back(d);
+                record.accepted = true;
             }
         }
+        if (settings_.observer) settings_.observer(record);
         heads_.push_back({hz, period});
         TakeOut(hz, period);
         if (1.0 / f0 != period) TakeOut(hz, 1.0 / f0);

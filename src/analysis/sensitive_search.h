@@ -17,6 +17,7 @@
 // Thresholds and their calibration on noise: docs/sensitivity.md.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,9 +30,34 @@ namespace sorv {
 constexpr double kSensitiveThreshold = 4.5;
 // What an accepted reading must reach: its fit in noise deviations, its chi-square margin
 // over the best other text, and each interleaved half's fit of the same text.
-constexpr double kAcceptScore = 9.0;
+constexpr double kAcceptScore = 11.0;
 constexpr double kAcceptMargin = 4.0;
 constexpr double kHalfScore = 4.0;
+// ... and what it may leave unexplained: a key-down in the silence around the text (noise
+// deviations), and a residual over a unit as a share of the key-down amplitude.
+constexpr double kMostSilence = 5.0;
+constexpr double kMostMisfit = 0.3;
+
+// One candidate as the search judged it, for calibration on noise.
+struct CandidateRecord {
+    double hz = 0.0;           // the detector line's frequency
+    double period = 0.0;
+    double keyingScore = 0.0;
+    double bound = 0.0;        // the best free keying's fit: the reading is skipped below kReadBound
+    bool read = false;
+    std::string text;
+    double score = 0.0;
+    double margin = 0.0;
+    double silence = 0.0;
+    double misfit = 0.0;
+    double halfScore[2] = {0.0, 0.0};
+    bool halvesAgree = false;
+    bool accepted = false;
+};
+
+// No text fits a fold much better than its best free keying does (the reading's finer timing
+// adds a little): folds whose free keying fits below this are not read.
+constexpr double kReadBound = kAcceptScore - 2.5;
 
 struct SensitiveSearchSettings {
     double periodMin = 6.0;   // ident periods accepted, seconds
@@ -39,6 +65,8 @@ struct SensitiveSearchSettings {
     int manualWpm = 0;        // the user's speed, or 0 for automatic speed
     double longestPeriod = 0.0;  // seconds the integration can show (0: no limit of its own)
     int threads = 1;          // line spectra computed at once
+    std::function<void(const CandidateRecord&)> observer;  // each candidate, as judged
+    bool readEverything = false;  // read every candidate, whatever its bound (calibration)
 };
 
 struct SensitiveDetection {

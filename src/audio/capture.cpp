@@ -130,7 +130,8 @@ void CSorvantelDoc::CaptureBufferHandler() {
 
         // Only the bytes the device recorded: a short buffer must not replay stale audio. The
         // step stops at once when the row limit stops processing.
-        ProcessAudioBlock(m_capture.work.data(), n);
+        const size_t took = ProcessAudioBlock(m_capture.work.data(), n);
+        FeedDetectorCopy(m_capture.work.data(), took);
         // The row limit's Stop has already finalised a running recording, so the rest of a
         // buffer cut short by it is never written.
         if (m_bRecording) AppendRecording(m_capture.work.data(), n);

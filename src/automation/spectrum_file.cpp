@@ -148,6 +148,7 @@ SpectrumFileStatus LoadSpectrumRows(CSorvantelDoc& doc, const std::string& path)
     const bool failed = std::ferror(f) != 0;
     std::fclose(f);
     doc.m_nRows = count;
+    doc.DropDetectorCopy();  // the rows are no longer those of the audio fed
     DeriveLevels(doc, count);
     return failed ? SpectrumFileStatus::ReadFailed : SpectrumFileStatus::Ok;
 }

@@ -1,8 +1,14 @@
-// analyse: each audio recording through the engine as live capture would feed it, searched in
-// store-sized segments; each spectrum file loaded as Load does and searched.
+// analyse: each audio recording through the engine as live capture would feed it and read by
+// the sensitive detector as a whole (or, with the classic search or --segments, searched in
+// store-sized segments); each spectrum file loaded as Load does and searched.
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <vector>
 
+#include "analysis/beacon_detector.h"
 #include "audio/file/audio_file_reader.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_session.h"
@@ -25,6 +31,71 @@ std::string SegmentSaveName(const std::string& path, int segment) {
     return stem + "-" + std::to_string(segment) + ".svl";
 }
 
+// The detector fed on a thread of its own, a bounded number of blocks behind the reading, so
+// that the engine's rows and the detector's take the two cores.
+class DetectorThread {
+public:
+    explicit DetectorThread(BeaconDetector& detector) : detector_(detector), worker_([this] { Work(); }) {}
+    ~DetectorThread() { Close(); }
+
+    void Add(const uint8_t* samples, size_t count) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        roomy_.wait(lock, [this] { return queue_.size() < kMostBlocks; });
+        queue_.emplace_back(samples, samples + count);
+        waiting_.notify_one();
+    }
+    // Waits until everything added is in the detector.
+    void Close() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            closed_ = true;
+        }
+        waiting_.notify_one();
+        if (worker_.joinable()) worker_.join();
+    }
+
+private:
+    static constexpr size_t kMostBlocks = 8;
+    void Work() {
+        for (;;) {
+            std::vector<uint8_t> block;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                waiting_.wait(lock, [this] { return closed_ || !queue_.empty(); });
+                if (queue_.empty()) return;
+                block.swap(queue_.front());
+                queue_.pop_front();
+            }
+            roomy_.notify_one();
+            detector_.AddAudio(block.data(), block.size());
+        }
+    }
+
+    BeaconDetector& detector_;
+    std::mutex mutex_;
+    std::condition_variable waiting_, roomy_;
+    std::deque<std::vector<uint8_t>> queue_;
+    bool closed_ = false;
+    std::thread worker_;
+};
+
+BeaconDetectorSettings DetectorSettingsOf(const CSorvantelDoc& doc) {
+    BeaconDetectorSettings s;
+    s.band = {doc.m_nBandLow, doc.m_nBandHigh, doc.m_nRowsPerFrame, doc.m_dAutoToneMin, doc.m_dAutoToneMax};
+    s.periodMin = doc.m_dAutoPeriodMin;
+    s.periodMax = doc.m_dAutoPeriodMax;
+    s.manualWpm = doc.m_bAutoWpm ? 0 : doc.m_nWpm;
+    s.threads = 2;
+    return s;
+}
+
+// A block reaching the ends of the 8-bit range, as the engine flags "Audio limiting!".
+bool Limits(const uint8_t* samples, size_t count) {
+    for (size_t i = 0; i < count; ++i)
+        if (samples[i] >= 255 || samples[i] <= 1) return true;
+    return false;
+}
+
 class RecordingAnalysis {
 public:
     RecordingAnalysis(const AnalyseCommand& command, CliSession& session, const std::string& path)
@@ -41,7 +112,11 @@ public:
         }
         if (command_.import.autoGain)
             session_.Warn(path_, FormatC("automatic gain %+.1f dB", reader_.GainDb()));
-        Feed();
+        if (command_.settings.sensitive && !command_.segments) {
+            FeedWhole();
+        } else {
+            Feed();
+        }
         if (!reader_.Error().empty()) session_.Fail(path_, reader_.Error());
         if (reader_.ClippedSamples() > 0)
             session_.Warn(path_, FormatC("%llu samples were beyond the 8-bit range and clipped",
@@ -62,6 +137,7 @@ private:
             size_t at = 0;
             while (at < n) {
                 const size_t took = doc.ProcessAudioBlock(block.data() + at, n - at);
+                doc.FeedDetectorCopy(block.data() + at, took);
                 if (doc.m_bClipping) ++limitedSeconds_;
                 at += took;
                 consumed_ += took;
@@ -75,6 +151,83 @@ private:
         }
         if (doc.m_bProcessing) doc.OnStop();
         if (doc.m_nRows > 0 || segment_ == 1) FinishSegment();
+    }
+
+    // The whole recording into the detector. The engine makes its rows too, for the road of
+    // each identification (the integration shown, the log entry): over the whole recording
+    // when the spectrogram is saved, otherwise over the last store's worth, which is what the
+    // store holds at the end either way.
+    void FeedWhole() {
+        CSorvantelDoc& doc = *hd_.doc;
+        BeaconDetector detector(DetectorSettingsOf(doc));
+        const double total = reader_.DurationSeconds();
+        const int width = doc.m_nBandHigh - doc.m_nBandLow;
+        const int r = doc.m_nRowsPerFrame >= 1 && doc.m_nRowsPerFrame <= 128 ? doc.m_nRowsPerFrame : 1;
+        const double samplesPerRow = width > 0 ? std::max(1, 48000 / width) * (128.0 / r) : 48000.0;
+        const double storeSamples = samplesPerRow * kMaxRows;
+        const double engineFrom =
+            command_.saveSvl.empty() && total * 48000.0 > storeSamples ? total * 48000.0 - storeSamples : 0.0;
+        std::vector<uint8_t> block(kBufferBytes);
+        bool engineStarted = false;
+        // The last store's worth of audio, for when the recording ends before its announced
+        // length and the engine has not started on it.
+        std::vector<uint8_t> tail(static_cast<size_t>(storeSamples));
+        uint64_t tailFill = 0;
+        {
+            DetectorThread feeder(detector);
+            for (;;) {
+                const size_t n = reader_.Read(block.data(), block.size());
+                feeder.Add(block.data(), n);
+                if (!engineStarted)
+                    for (size_t k = 0; k < n; ++k) tail[static_cast<size_t>((tailFill + k) % tail.size())] = block[k];
+                tailFill += n;
+                if (Limits(block.data(), n)) ++limitedSeconds_;
+                size_t at = 0;
+                if (static_cast<double>(consumed_ + n) > engineFrom) {
+                    if (!engineStarted) {
+                        // Whole engine rows: the store then ends where the recording ends.
+                        const double skip = std::max(0.0, engineFrom - static_cast<double>(consumed_));
+                        at = std::min(n, static_cast<size_t>(std::ceil(skip / samplesPerRow) * samplesPerRow));
+                        doc.StartRecordingInput();
+                        doc.DropDetectorCopy();  // the detector above has the whole recording
+                        engineStarted = true;
+                        segmentStart_ = consumed_ + at;
+                    }
+                    while (at < n) {
+                        at += doc.ProcessAudioBlock(block.data() + at, n - at);
+                        if (doc.m_bProcessing) continue;
+                        if (!command_.saveSvl.empty()) Save(SegmentSaveName(command_.saveSvl, segment_++));
+                        doc.StartRecordingInput();
+                        doc.DropDetectorCopy();
+                        segmentStart_ = consumed_ + at;
+                    }
+                }
+                consumed_ += n;
+                session_.progress().Update(FileNameOf(path_), static_cast<double>(consumed_) / 48000.0, total, "reading");
+                if (n < block.size()) break;
+            }
+        }
+        if (!engineStarted) {
+            doc.StartRecordingInput();
+            doc.DropDetectorCopy();
+            const uint64_t held = std::min<uint64_t>(tailFill, tail.size());
+            for (uint64_t k = tailFill - held; k < tailFill && doc.m_bProcessing; ++k)
+                doc.ProcessAudioBlock(&tail[static_cast<size_t>(k % tail.size())], 1);
+        }
+        if (doc.m_bProcessing) doc.OnStop();
+        if (!command_.saveSvl.empty() && (doc.m_nRows > 0 || segment_ == 1)) Save(SegmentSaveName(command_.saveSvl, segment_));
+        session_.progress().Update(FileNameOf(path_), static_cast<double>(consumed_) / 48000.0, total, "searching");
+        const std::vector<SensitiveDetection> found = detector.Finish();
+        // Each identification walks the road on the rows the store holds; its times are the
+        // detector's, from the start of the file.
+        hd_.watcher.SetSource(path_, 0.0);
+        doc.m_bAutoSearching = 1;
+        for (const SensitiveDetection& d : found) doc.IdentifyDetection(d);
+        doc.m_bAutoSearching = 0;
+        if (!session_.progress().Terminal())
+            session_.progress().Line(FormatC("%s: %.1f s, %d rows searched as a whole, %d identification%s",
+                                             path_.c_str(), static_cast<double>(consumed_) / 48000.0,
+                                             detector.Rows(), hd_.watcher.Count(), hd_.watcher.Count() == 1 ? "" : "s"));
     }
 
     void FinishSegment() {

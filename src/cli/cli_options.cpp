@@ -202,6 +202,10 @@ bool ParseAnalyse(const std::vector<std::string>& args, AnalyseCommand& c, std::
         c.saveSvl = v;
         return !v.empty();
     });
+    w.Flag("--segments", [&c](std::string&) {
+        c.segments = true;
+        return true;
+    });
     if (!w.Walk(args, 1, c.files, error)) return false;
     if (c.files.empty()) error = "analyse needs at least one file";
     size_t audioFiles = 0;

@@ -30,6 +30,9 @@ struct AnalyseCommand {
     AudioImportOptions import;
     std::string saveSvl;
     bool json = false;
+    // Search a recording longer than the store one store at a time (the designed search always
+    // does); otherwise the sensitive detector reads the whole recording at once.
+    bool segments = false;
 };
 
 struct SearchCommand {

@@ -57,8 +57,10 @@ const char kAnalyse[] =
     "Analyses each file: audio recordings in any format libsndfile reads (WAV, FLAC, AIFF,\n"
     "...; other rates are resampled to 48000 Hz) are turned into spectrogram rows as live\n"
     "capture does, and .svl spectrum files are loaded as Load does (with the carrier and time\n"
-    "from their name). The automatic search then runs over the rows. A recording longer than\n"
-    "the store (65536 rows, about 46.6 minutes) is searched in consecutive segments.\n"
+    "from their name). The automatic search then runs over the rows. The sensitive detector\n"
+    "reads a recording as a whole, however long, and reports each beacon once; the classic\n"
+    "search (and --segments) searches a recording longer than the store (65536 rows, about\n"
+    "46.6 minutes) in consecutive segments.\n"
     "\n"
     "Each identification is a line on stdout: the file name (with the segment's start when\n"
     "it is not 0), then the ident-log entry. Progress goes to stderr.\n"
@@ -66,7 +68,9 @@ const char kAnalyse[] =
 
 const char kAnalyseSave[] =
     "  --save-svl FILE      save the spectrogram made from the (one) audio file; a second\n"
-    "                       segment goes to FILE-2.svl, and so on\n";
+    "                       segment goes to FILE-2.svl, and so on\n"
+    "  --segments           search a long recording one store at a time, as the classic\n"
+    "                       search does, instead of as a whole\n";
 
 const char kSearch[] =
     "Usage: sorvantel-cli search [OPTIONS] FILE.svl...\n"

@@ -72,7 +72,16 @@ void IdentificationWatcher::OnViewsUpdated(CSorvantelDoc& doc) {
     if (doc.m_dCarrierKHz > 0.0 && doc.m_nRxMode >= 0) id.rfKHz = doc.RadioFrequencyKHz(id.offsetHz);
     id.periodSeconds = (doc.m_dPeriodMin + doc.m_dPeriodMax) / 2.0;
     id.wpm = doc.m_nWpm;
-    id.score = RefinementScore(doc, doc.m_nLine, id.periodSeconds);
+    id.refinementScore = RefinementScore(doc, doc.m_nLine, id.periodSeconds);
+    id.score = id.refinementScore;
+    const DetectionReport& report = doc.m_detectionReport;
+    if (report.valid) {
+        id.score = report.score;
+        id.toneHz = report.toneHz;
+        id.heardFirstSeconds = id.segmentStartSeconds + report.firstSeconds;
+        id.heardLastSeconds = id.segmentStartSeconds + report.lastSeconds;
+        id.heardStrongestSeconds = id.segmentStartSeconds + report.strongestSeconds;
+    }
     id.logEntry = IdentLogEntry(doc);
     ++count_;
     if (onFound) onFound(id);
@@ -128,12 +137,18 @@ std::string JsonString(const std::string& text) {
 }
 
 std::string FormatIdentificationJson(const Identification& id) {
+    auto optional = [](const std::optional<double>& v, const char* format) {
+        return v ? JsonNumber(*v, format) : std::string("null");
+    };
     return "{\"file\":" + JsonString(id.file) + ",\"segment_start_s\":" + JsonNumber(id.segmentStartSeconds, "%.3f") +
            ",\"ident\":" + JsonString(id.ident) + ",\"line\":" + std::to_string(id.line) +
            ",\"offset_hz\":" + JsonNumber(id.offsetHz) +
            ",\"rf_khz\":" + (id.rfKHz ? JsonNumber(*id.rfKHz) : std::string("null")) +
            ",\"period_s\":" + JsonNumber(id.periodSeconds) + ",\"wpm\":" + std::to_string(id.wpm) +
-           ",\"score\":" + JsonNumber(id.score) + "}";
+           ",\"score\":" + JsonNumber(id.score) + ",\"refinement_score\":" + JsonNumber(id.refinementScore) +
+           ",\"tone_hz\":" + optional(id.toneHz, "%.2f") + ",\"heard_first_s\":" + optional(id.heardFirstSeconds, "%.1f") +
+           ",\"heard_last_s\":" + optional(id.heardLastSeconds, "%.1f") +
+           ",\"heard_strongest_s\":" + optional(id.heardStrongestSeconds, "%.1f") + "}";
 }
 
 }  // namespace sorv

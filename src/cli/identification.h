@@ -21,7 +21,14 @@ struct Identification {
     std::optional<double> rfKHz;  // only with a carrier and a sideband
     double periodSeconds = 0.0;   // the middle of the integrated range
     int wpm = 0;
-    double score = 0.0;           // refinement score of the accepted candidate
+    // The score of the detector that made the identification: the sensitive detector's fit in
+    // noise deviations, or the designed refinement score.
+    double score = 0.0;
+    double refinementScore = 0.0;  // the designed refinement score of the reported period
+    // From the sensitive detector only: the tone measured between lines, and where in the file
+    // (seconds from its start) the ident was heard.
+    std::optional<double> toneHz;
+    std::optional<double> heardFirstSeconds, heardLastSeconds, heardStrongestSeconds;
     std::string logEntry;         // the ident-log entry, without its line end
 };
 

@@ -33,6 +33,7 @@ void CSorvantelDoc::ResetForStart() {
     std::fill_n(&m_power[0][0], static_cast<size_t>(kMaxRows) * kLines, 0.0);
     std::fill_n(&m_level[0][0], static_cast<size_t>(kMaxRows) * kLines, 0);
     LoranReset();
+    ResetDetectorCopy();
 }
 
 void CSorvantelDoc::OnStop() {
@@ -51,6 +52,7 @@ void CSorvantelDoc::OnPurge() {
     std::fill(std::begin(m_specDensity), std::end(m_specDensity), 0.0);
     std::fill_n(&m_power[0][0], static_cast<size_t>(kMaxRows) * kLines, 0.0);
     std::fill_n(&m_level[0][0], static_cast<size_t>(kMaxRows) * kLines, 0);
+    PurgeDetectorCopy();
     m_nLine = -1;
     m_nPeriodBin = -1;
     m_strIdent.clear();

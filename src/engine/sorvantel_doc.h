@@ -46,6 +46,20 @@ struct PlaybackState {
     double toneHz = 0.0;  // tone of the last valid designated line, kept while none is designated
 };
 
+struct SensitiveDetection;  // analysis/sensitive_search.h
+class DetectorCopy;         // analysis/detector_copy.h
+
+// What the sensitive detector knows of an identification beyond the road's fields: valid
+// only while the road of its detection runs (and read by whoever watches the redraws).
+struct DetectionReport {
+    bool valid = false;
+    double score = 0.0;        // the reading's fit, in noise deviations
+    double keyingScore = 0.0;  // the period's keying score, in noise units
+    double toneHz = 0.0;       // measured between lines
+    double dotSeconds = 0.0;
+    double firstSeconds = 0.0, lastSeconds = 0.0, strongestSeconds = 0.0;  // in the rows searched
+};
+
 class CSorvantelDoc {
 public:
     explicit CSorvantelDoc(IPlatformServices& platform);
@@ -178,8 +192,20 @@ public:
     void OnSensitiveDetection();
     bool IsSensitiveDetectionChecked() const { return m_bSensitiveDetection != 0; }
     void SensitiveAutoSearch();
-    void IdentifyDetection(int line, double period);  // designate, range, integrate, read, log
+    // The road of one accepted ident: designate the line, set the range around the period,
+    // integrate, take the detector's reading (and, with automatic speed, its speed) as the
+    // ident, and log it. m_detectionReport describes the detection while the road runs.
+    void IdentifyDetection(const SensitiveDetection& detection);
+    // Reads the integration's middle trial as the sensitive detector reads a fold.
     void ReadSensitiveIdent();
+    // The sensitive detector's own copy of the audio fed (detector_copy.cpp): made at Start
+    // when the sensitive detection is chosen, fed with the samples the producer took, emptied
+    // by Purge; CurrentDetectorCopy is null unless it matches the store row for row.
+    void ResetDetectorCopy();
+    void FeedDetectorCopy(const uint8_t* samples, size_t count);
+    void PurgeDetectorCopy();
+    void DropDetectorCopy() { m_pDetectorCopy.reset(); }
+    const DetectorCopy* CurrentDetectorCopy() const;
 
     // ---------------------------------------------------------------- automation/
     // Spectrum data file (spectrum_file.cpp)
@@ -257,6 +283,8 @@ public:
     int m_nPeriodScale = 32;
     int m_bAutoSearching = 0;
     int m_bSensitiveDetection = 0;  // settings value "SensitiveDetection"
+    DetectionReport m_detectionReport;
+    std::unique_ptr<DetectorCopy, void (*)(DetectorCopy*)> m_pDetectorCopy{nullptr, nullptr};
     std::string m_strIdent;
     int m_nViewMode = 0;
     int m_bScriptExit = 0;

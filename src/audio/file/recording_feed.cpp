@@ -30,6 +30,7 @@ bool RecordingFeed::Feed(int seconds) {
         }
         const size_t n = reader_.Read(block_.data(), block_.size());
         const size_t took = doc_.ProcessAudioBlock(block_.data(), n);
+        doc_.FeedDetectorCopy(block_.data(), took);
         fed_ += took;
         if (!reader_.Error().empty()) {
             End(FormatC("Reading %s stopped after %.0f seconds: %s. The rows made up to there can be searched.",
