@@ -71,7 +71,8 @@ void BeaconDetector::AddStoredRow(const double* power) {
     for (int l = floorFirst; l <= floorLast; ++l) floorWork_[static_cast<size_t>(l - floorFirst)] = power[l];
     const size_t mid = floorWork_.size() / 2;
     std::nth_element(floorWork_.begin(), floorWork_.begin() + static_cast<long>(mid), floorWork_.end());
-    rows_.Append(rowWork_.data(), static_cast<float>(floorWork_[mid]));
+    const double rounding = 0.49 * (48000.0 / (128.0 * storedInput_.lineHz)) / 12.0 / 128.0 * 0.6931471805599453;
+    rows_.Append(rowWork_.data(), static_cast<float>(std::max(floorWork_[mid], rounding)));
 }
 
 std::vector<SensitiveDetection> BeaconDetector::Finish() {

@@ -16,6 +16,7 @@ constexpr double kLineSpacingHz = 48000.0 / 96.0 / 128.0;  // 3.906 Hz
 constexpr int kMostLines = 128;           // more lines than this are taken every other bin...
 constexpr double kStopAttenuationDb = 85.0;
 constexpr size_t kChunk = 4096;
+constexpr double kLn2 = 0.6931471805599453;  // an exponential's median over its mean
 
 double Bessel0(double x) {
     double sum = 1.0, term = 1.0;
@@ -182,6 +183,11 @@ bool DetectorFrontEnd::Configure(const FrontEndSettings& settings, DetectorRows&
     const long floorReach = static_cast<long>(std::floor(0.9 * pass / spacing));
     for (long b = -floorReach; b <= floorReach; ++b) floorBins_.push_back(static_cast<int>(((b % size) + size) % size));
     power_.assign(lineBins_.size(), 0.0f);
+    // The rounding's noise (1/12 of a count squared, white) as a line sees it: spread over the
+    // decimated band and gathered by the window.
+    double windowEnergy = 0.0;
+    for (double w : window_) windowEnergy += w * w;
+    quantisationFloor_ = static_cast<float>(windowEnergy * (1.0 / 12.0) * rate / 48000.0 * kLn2);
     floorWork_.assign(floorBins_.size(), 0.0f);
 
     // The ring holds a window and a few rows' hops more.
@@ -313,7 +319,10 @@ void DetectorFrontEnd::MakeRow(long long first) {
     }
     const size_t mid = floorWork_.size() / 2;
     std::nth_element(floorWork_.begin(), floorWork_.begin() + static_cast<long>(mid), floorWork_.end());
-    if (rowsMade_ >= dropBefore_) rows_->Append(power_.data(), floorWork_[mid]);
+    // Never below what the 8-bit samples' rounding alone leaves: in a silent recording the
+    // floor would otherwise follow the keying of the one signal in it.
+    const float floor = std::max(floorWork_[mid], quantisationFloor_);
+    if (rowsMade_ >= dropBefore_) rows_->Append(power_.data(), floor);
     ++rowsMade_;
 }
 

@@ -106,6 +106,7 @@ private:
     std::vector<int> lineBins_;   // transform bin of each line
     std::vector<int> floorBins_;
     std::vector<float> power_, floorWork_;
+    float quantisationFloor_ = 0.0f;
 
     uint64_t fed_ = 0;
     long long rowsMade_ = 0;

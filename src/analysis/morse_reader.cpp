@@ -548,7 +548,48 @@ MorseFit FitMorse(const FoldedTrace& trace, const std::string& text, const Morse
     return Fit(trace, t);
 }
 
-void JudgeMorse(const FoldedTrace& trace, MorseReading& r) {
+// The row noise the residual of a reading's fit shows: the median of the bins' squared
+// residuals (a few bins off the model cannot move it), times the rows' correlation factor.
+double ResidualNoise(const FoldedTrace& trace, const MorseReading& r) {
+    const int n = trace.Length();
+    std::vector<double> t;
+    RenderMorse(r.text, r.timing, trace.response, n, t);
+    std::vector<double> squares;
+    for (int i = 0; i < n; ++i) {
+        const double c = trace.count[static_cast<size_t>(i)];
+        if (!(c > 0.0)) continue;
+        const double e = trace.value[static_cast<size_t>(i)] - r.fit.level - r.fit.amplitude * t[static_cast<size_t>(i)];
+        squares.push_back(c * e * e);
+    }
+    if (squares.empty()) return 0.0;
+    const size_t mid = squares.size() / 2;
+    std::nth_element(squares.begin(), squares.begin() + static_cast<long>(mid), squares.end());
+    const double kappa = trace.response ? trace.response->CorrelationFactor() : 1.0;
+    return std::sqrt(squares[mid] / 0.4549 * kappa);
+}
+
+// Takes the smaller of the trace's noise and the residual's for the reading's scores.
+void SettleNoise(const FoldedTrace& trace, MorseReading& r) {
+    r.rowNoise = trace.rowNoise;
+    if (r.text.empty()) return;
+    const double residual = ResidualNoise(trace, r);
+    if (residual > 0.0 && residual < trace.rowNoise) {
+        const double k = trace.rowNoise / residual;
+        r.fit.score *= k;
+        r.margin *= k * k;
+        r.rowNoise = residual;
+    }
+}
+
+void JudgeMorse(const FoldedTrace& given, MorseReading& r) {
+    FoldedTrace traceWithNoise;
+    const FoldedTrace* use = &given;
+    if (r.rowNoise > 0.0 && r.rowNoise != given.rowNoise) {
+        traceWithNoise = given;
+        traceWithNoise.rowNoise = r.rowNoise;
+        use = &traceWithNoise;
+    }
+    const FoldedTrace& trace = *use;
     r.silence = 0.0;
     r.misfit = 0.0;
     if (r.text.empty() || !Usable(trace) || !(r.timing.unit > 0.0)) return;
@@ -669,6 +710,7 @@ MorseReading ReadMorse(const FoldedTrace& trace, const UnitRange& units) {
         RefineKept(trace, kept.List(), false, refined);
     }
     MorseReading reading = Conclude(refined);
+    SettleNoise(trace, reading);
     JudgeMorse(trace, reading);
     return reading;
 }
@@ -691,6 +733,7 @@ MorseReading ReadMorseAt(const FoldedTrace& trace, const MorseTiming& timing) {
         if (reading.text.empty()) break;
         threshold = reading.fit.level + 0.5 * reading.fit.amplitude;
     }
+    SettleNoise(trace, reading);
     JudgeMorse(trace, reading);
     return reading;
 }

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+constexpr double kOwnKeyingShare = 0.1;
+}  // namespace
+
 namespace sorv {
 
 double KeyingScore(const KeyingSpectrum& spectrum, double f0, double topHz) {
@@ -29,7 +33,10 @@ std::vector<PeriodPeak> TopRepetitions(const KeyingSpectrum& spectrum, double fM
     // Peaks are chosen by the excess power over its noise in standard deviations, which
     // halves for twice the period (twice the harmonics, the same keying power); the score's
     // cube root would favour the longer period once the keying is strong.
-    auto offer = [&](double f0, double excess, double score) {
+    auto offer = [&](double f0, double excess) {
+        int harmonics = 0;
+        const double sum = spectrum.HarmonicSum(f0, topHz, 0, harmonics);
+        const double score = NoiseUnitsScore(sum, harmonics);
         // A peak within the separation of a kept one replaces it only when higher.
         for (size_t i = 0; i < peaks.size(); ++i) {
             if (std::fabs(peaks[i].f0 - f0) > separation * f0) continue;
@@ -52,25 +59,20 @@ std::vector<PeriodPeak> TopRepetitions(const KeyingSpectrum& spectrum, double fM
             excesses[worst] = excess;
         }
     };
-    double previous = -1e300, beforePrevious = -1e300, previousF = 0.0, previousScore = 0.0;
+    double previous = -1e300, beforePrevious = -1e300, previousF = 0.0;
     for (long t = 0; t <= static_cast<long>(steps) + 1; ++t) {
-        double excess = -1e300, score = 0.0;
+        double excess = -1e300;
         const double f0 = fMin + t * step;
         if (t <= static_cast<long>(steps)) {
             int count = 0;
             const double sum = spectrum.HarmonicSum(f0, topHz, 0, count);
-            if (count >= 1) {
-                excess = (sum - count) / std::sqrt(static_cast<double>(count));
-                score = NoiseUnitsScore(sum, count);
-            }
+            if (count >= 1) excess = (sum - count) / std::sqrt(static_cast<double>(count));
         }
         // A local maximum of the scan (the ends count when higher than their one neighbour).
-        if (previous > beforePrevious && previous >= excess && previous > -1e300)
-            offer(previousF, previous, previousScore);
+        if (previous > beforePrevious && previous >= excess && previous > -1e300) offer(previousF, previous);
         beforePrevious = previous;
         previous = excess;
         previousF = f0;
-        previousScore = score;
     }
     std::vector<size_t> order(peaks.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
@@ -84,7 +86,12 @@ bool RepeatsOnlyEvery(const KeyingSpectrum& spectrum, double f0, int multiple, d
                       double threshold) {
     int count = 0;
     const double sum = spectrum.HarmonicSum(f0 / multiple, topHz, multiple, count);
-    return count >= 1 && NoiseUnitsScore(sum, count) >= threshold;
+    if (count < 1 || NoiseUnitsScore(sum, count) < threshold) return false;
+    // Keying of its own, not the spill of strong harmonics beside them: a fair share of the
+    // power that f0's harmonics carry above the noise.
+    int own = 0;
+    const double main = spectrum.HarmonicSum(f0, topHz, 0, own);
+    return sum - count >= kOwnKeyingShare * (main - own);
 }
 
 bool RepeatsWithin(const KeyingSpectrum& spectrum, double f0, int parts, double topHz, double noiseLevel) {

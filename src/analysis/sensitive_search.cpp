@@ -123,15 +123,23 @@ void SensitiveSearch::AnalyseLines(int from, int step, SpectrumWork& work) {
     }
 }
 
+// Of the candidates that score high enough, the one with the most keying power, in the rows'
+// floor units: a strong beacon's own line before the lines its leak and key clicks reach (where
+// the noise may be lower, and the score higher).
 bool SensitiveSearch::Strongest(int& line, size_t& peak) const {
-    double best = kSensitiveThreshold;
+    double best = -1.0;
     bool found = false;
     for (size_t l = 0; l < state_.size(); ++l) {
         const LineState& s = state_[l];
         if (!s.usable) continue;
+        const double level = lines_.MeanLevel(static_cast<int>(l));
         for (size_t p = 0; p < s.peaks.size(); ++p) {
-            if (s.peaks[p].f0 > 0.0 && s.peaks[p].score >= best) {
-                best = s.peaks[p].score;
+            if (!(s.peaks[p].f0 > 0.0) || s.peaks[p].score < kSensitiveThreshold) continue;
+            int count = 0;
+            const double sum = s.spectrum.HarmonicSum(s.peaks[p].f0, kTopHz, 0, count);
+            const double power = (sum - count) * s.noisePerRow * level * level;
+            if (power > best) {
+                best = power;
                 line = static_cast<int>(l);
                 peak = p;
                 found = true;
@@ -194,12 +202,15 @@ bool SensitiveSearch::Examine(int line, double period, Examined& e, CandidateRec
     MorseReading first = ReadMorse(trace, units_);
     if (first.text.empty()) return false;
     e.reading = first;
+    // A strong keying's noise is what its fit leaves, not the leakage of its own harmonics.
+    e.noisePerRow = first.rowNoise * first.rowNoise;
     e.period = RefinePeriod(e, period);
     if (e.period != period) {
         trace = Fold(e.series, e.noisePerRow, e.period, -1);
         const MorseReading again = ReadMorse(trace, units_);
         if (again.text.empty()) return false;
         e.reading = again;
+        e.noisePerRow = again.rowNoise * again.rowNoise;
     }
     return true;
 }
@@ -372,7 +383,8 @@ std::vector<SensitiveDetection> SensitiveSearch::Run() {
         if (!Strongest(line, peak)) break;
         LineState& s = state_[static_cast<size_t>(line)];
         const double keyingScore = s.peaks[peak].score;
-        const double f0 = TruePeriodFrequency(s.spectrum, s.peaks[peak].f0);
+        const double original = s.peaks[peak].f0;
+        const double f0 = TruePeriodFrequency(s.spectrum, original);
         const double hz = rows_.LineHz(line);
         double period = 1.0 / f0;
         s.peaks[peak].f0 = 0.0;  // read once
@@ -381,7 +393,9 @@ std::vector<SensitiveDetection> SensitiveSearch::Run() {
         record.hz = hz;
         record.period = period;
         record.keyingScore = keyingScore;
+        bool read = false;
         if (period >= periodMin_ && period <= periodMax_ && !SeenBefore(hz, period) && Examine(line, period, e, record)) {
+            read = true;
             period = e.period;
             const MorseReading& r = e.reading;
             record.period = period;
@@ -400,9 +414,15 @@ std::vector<SensitiveDetection> SensitiveSearch::Run() {
             }
         }
         if (settings_.observer) settings_.observer(record);
-        heads_.push_back({hz, period});
-        TakeOut(hz, period);
-        if (1.0 / f0 != period) TakeOut(hz, 1.0 / f0);
+        if (read) {
+            // Whatever the verdict, the lines around carry no more of this period's keying.
+            heads_.push_back({hz, period});
+            TakeOut(hz, period);
+        }
+        // The candidate's own line carries none of it either, as found or as corrected.
+        for (double f : {original, f0, 1.0 / period}) s.spectrum.Notch(f, kTopHz, kNotchBins);
+        for (PeriodPeak& p : s.peaks)
+            if (p.f0 > 0.0) p.score = KeyingScore(s.spectrum, p.f0, kTopHz);
     }
     std::sort(found.begin(), found.end(), [](const SensitiveDetection& a, const SensitiveDetection& b) {
         return a.line != b.line ? a.line < b.line : a.period < b.period;
@@ -431,7 +451,11 @@ void CopyStoredRows(const SensitiveSearchInput& in, DetectorRows& rows, std::vec
     }
     rows.Reset(in.rowRate, hz, response);
     if (!in.power || first > last) return;
-    // The floor from the lines around the searched ones too.
+    // The floor from the lines around the searched ones too, never below what the 8-bit
+    // samples' rounding leaves in a stored line (sums of D samples of 1/12 count squared, times
+    // 0.7 squared, over 128).
+    const double decimation = in.lineHz > 0.0 ? 48000.0 / (128.0 * in.lineHz) : 1.0;
+    const double rounding = 0.49 * decimation / 12.0 / 128.0 * 0.6931471805599453;
     const int floorFirst = std::max(0, first - 8);
     const int floorLast = std::min(kLines - 1, last + 8);
     std::vector<float> row(static_cast<size_t>(last - first + 1));
@@ -441,7 +465,7 @@ void CopyStoredRows(const SensitiveSearchInput& in, DetectorRows& rows, std::vec
         for (int l = floorFirst; l <= floorLast; ++l) around[static_cast<size_t>(l - floorFirst)] = in.power[j][l];
         const size_t mid = around.size() / 2;
         std::nth_element(around.begin(), around.begin() + static_cast<long>(mid), around.end());
-        rows.Append(row.data(), static_cast<float>(around[mid]));
+        rows.Append(row.data(), static_cast<float>(std::max(around[mid], rounding)));
     }
 }
 

@@ -12,6 +12,39 @@ constexpr int kMaxFftSize = 1 << 22;
 constexpr int kMinBlockBins = 32;
 constexpr int kBlocksPerSpectrum = 256;  // floor resolution: a 256th of the spectrum
 constexpr double kLn2 = 0.6931471805599453;
+constexpr double kTaperShare = 0.05;  // of the rows, at either end
+
+// A low-pass for taking every d-th row: flat to 1.1 / 3.15 of the new Nyquist frequency's
+// double (the keying's top), down 60 dB from where what lies above would fold onto it.
+std::vector<double> DecimationFilter(int d) {
+    const double pass = 1.1 / 3.15 / d;  // cycles per row
+    const double stop = 1.0 / d - pass;
+    const double width = 6.283185307179586 * (stop - pass);
+    int taps = static_cast<int>(std::ceil((60.0 - 8.0) / (2.285 * width))) + 1;
+    taps |= 1;
+    const double beta = 0.1102 * (60.0 - 8.7);
+    const double cutoff = 0.5 * (pass + stop);
+    auto bessel0 = [](double x) {
+        double sum = 1.0, term = 1.0;
+        for (int k = 1; k < 40; ++k) {
+            term *= (x / (2.0 * k)) * (x / (2.0 * k));
+            sum += term;
+        }
+        return sum;
+    };
+    std::vector<double> h(static_cast<size_t>(taps));
+    double total = 0.0;
+    for (int k = 0; k < taps; ++k) {
+        const double x = k - (taps - 1) / 2.0;
+        const double r = 2.0 * k / (taps - 1) - 1.0;
+        const double w = bessel0(beta * std::sqrt(std::max(0.0, 1.0 - r * r))) / bessel0(beta);
+        const double sinc = x == 0.0 ? 2.0 * cutoff : std::sin(6.283185307179586 * cutoff * x) / (3.141592653589793 * x);
+        h[static_cast<size_t>(k)] = sinc * w;
+        total += h[static_cast<size_t>(k)];
+    }
+    for (double& v : h) v /= total;
+    return h;
+}
 
 int PaddedSize(int rows) {
     int n = 1;
@@ -79,8 +112,17 @@ bool KeyingSpectrum::Compute(const double* series, int rows, double rowRate, dou
     binHz_ = 0.0;
     rows_ = 0;
     if (rows < 16 || !(rowRate > 0.0) || !std::isfinite(rowRate) || !(topHz > 0.0)) return false;
-    const int n = PaddedSize(rows);
+    // Only the keying frequencies up to topHz are wanted: the series is low-passed and taken
+    // every d-th row first, which leaves those frequencies as they are and makes the
+    // transform d times shorter.
+    const int d = std::max(1, static_cast<int>(rowRate / (3.15 * topHz)));
+    const int samples = (rows + d - 1) / d;
+    const int n = PaddedSize(samples);
     if (!work.fft.Plan(n)) return false;
+    if (d != work.decimation || work.filter.empty()) {
+        work.decimation = d;
+        work.filter = DecimationFilter(d);
+    }
 
     double mean = 0.0;
     for (int j = 0; j < rows; ++j) mean += series[j];
@@ -90,10 +132,38 @@ bool KeyingSpectrum::Compute(const double* series, int rows, double rowRate, dou
     std::vector<double>& im = work.im;
     re.assign(static_cast<size_t>(n), 0.0);
     im.assign(static_cast<size_t>(n), 0.0);
-    for (int j = 0; j < rows; ++j) re[static_cast<size_t>(j)] = series[j] - mean;
+    // The ends are tapered, so that a strong keying's harmonics do not leak over the whole
+    // spectrum (and into the floor that every bin is divided by) from the recording's abrupt
+    // start and end.
+    std::vector<double>& tapered = work.tapered;
+    tapered.resize(static_cast<size_t>(rows));
+    const int edge = std::max(1, static_cast<int>(kTaperShare * rows));
+    double energy = 0.0;
+    for (int j = 0; j < rows; ++j) {
+        const int from = std::min(j, rows - 1 - j);
+        const double w = from >= edge ? 1.0 : 0.5 - 0.5 * std::cos(3.141592653589793 * (from + 0.5) / edge);
+        tapered[static_cast<size_t>(j)] = w * (series[j] - mean);
+        energy += w * w;
+    }
+    if (d == 1) {
+        for (int j = 0; j < rows; ++j) re[static_cast<size_t>(j)] = tapered[static_cast<size_t>(j)];
+    } else {
+        // Scaled by d, so that a keying frequency's power is what the whole series gives it.
+        const std::vector<double>& h = work.filter;
+        const int half = static_cast<int>(h.size() / 2);
+        for (int m = 0; m < samples; ++m) {
+            double sum = 0.0;
+            const int centre = m * d;
+            for (int k = 0; k < static_cast<int>(h.size()); ++k) {
+                const int j = centre + k - half;
+                if (j >= 0 && j < rows) sum += h[static_cast<size_t>(k)] * tapered[static_cast<size_t>(j)];
+            }
+            re[static_cast<size_t>(m)] = d * sum;
+        }
+    }
     work.fft.Run(re.data(), im.data());
 
-    binHz_ = rowRate / n;
+    binHz_ = rowRate / d / n;
     const double wanted = std::ceil(topHz * 1.1 / binHz_) + 2.0;
     const int used = wanted < n / 2 ? static_cast<int>(wanted) : n / 2;
     std::vector<double>& raw = work.block;
@@ -103,6 +173,7 @@ bool KeyingSpectrum::Compute(const double* series, int rows, double rowRate, dou
         raw[i] = re[i] * re[i] + im[i] * im[i];
     }
     rows_ = rows;
+    energy_ = energy;
     NormaliseByFloor(n / 2, raw);
     return true;
 }
@@ -148,7 +219,7 @@ double KeyingSpectrum::NoisePerRow(double hz) const {
     if (level_.empty() || rows_ < 1 || !(binHz_ > 0.0) || !(hz >= 0.0)) return 0.0;
     const double bin = hz / binHz_;
     const double block = std::clamp(bin / blockWidth_, 0.0, static_cast<double>(level_.size() - 1));
-    return level_[static_cast<size_t>(block)] / rows_;
+    return level_[static_cast<size_t>(block)] / energy_;
 }
 
 void KeyingSpectrum::Notch(double f0, double topHz, int bins) {
@@ -172,9 +243,14 @@ double KeyingSpectrum::HarmonicSum(double f0, double topHz, int skipMultiplesOf,
     count = 0;
     double sum = 0.0;
     if (!(f0 > 0.0) || !std::isfinite(f0)) return 0.0;
+    if (!(binHz_ > 0.0)) return 0.0;
+    const double step = f0 / binHz_;
+    const double size = static_cast<double>(power_.size());
+    const float* power = power_.data();
     for (int k = 1; k * f0 <= topHz; ++k) {
         if (skipMultiplesOf >= 2 && k % skipMultiplesOf == 0) continue;
-        sum += At(k * f0);
+        const double bin = k * step + 0.5;
+        if (bin < size) sum += power[static_cast<size_t>(bin)];
         ++count;
     }
     return sum;

@@ -9,8 +9,9 @@
 // of noise units, and the sum over the harmonics of P a statistic whose distribution under
 // noise is known (a gamma distribution with one unit per harmonic).
 //
-// The history is zero-padded to twice a power of two, so that every harmonic lies within a
-// quarter of the recording's frequency resolution of a bin centre.
+// The history is low-passed to the keying frequencies and thinned first, then zero-padded to
+// twice a power of two, so that every harmonic lies within a quarter of the recording's
+// frequency resolution of a bin centre.
 #pragma once
 
 #include <vector>
@@ -36,6 +37,9 @@ private:
 struct SpectrumWork {
     ComplexFft fft;
     std::vector<double> re, im, block;
+    std::vector<double> filter;  // the low-pass for taking every decimation-th row
+    std::vector<double> tapered;
+    int decimation = 0;
 };
 
 class KeyingSpectrum {
@@ -69,6 +73,7 @@ private:
     int blockWidth_ = 1;
     double binHz_ = 0.0;
     int rows_ = 0;
+    double energy_ = 0.0;  // of the taper: the rows' worth of noise in the transform
 };
 
 // A sum of `count` independent exponential noise units (gamma distributed) expressed as the
