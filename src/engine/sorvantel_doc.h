@@ -268,6 +268,15 @@ public:
     std::unique_ptr<double[][kPhaseBins]> m_integral;
     int m_nTrialRows[kTrials] = {};
 
+    // The main window's place and size (settings values after the designed ones); while
+    // m_bWindowStored is 0 (a first start) the window opens at its default size.
+    int m_bWindowStored = 0;
+    int m_nWindowLeft = 0;
+    int m_nWindowTop = 0;
+    int m_nWindowWidth = 0;
+    int m_nWindowHeight = 0;
+    int m_bWindowMaximized = 0;
+
     // Files and logging.
     int m_bLogCheck = 1;
     std::string m_strLogDirectory;

@@ -45,7 +45,7 @@ QAction* Item(QMenu* menu, const QString& text) {
 TEST_F(MainFrame, MenusInOrderWithTheirTexts) {
     EXPECT_EQ(Texts(Frame().menuBar()->actions()),
               QStringList({"&File", "&View", "Process", "Options", "Tools", "&Help"}));
-    EXPECT_EQ(Texts(Menu(Frame(), "&File")->actions()), QStringList({"&Save", "&Load", "Analyse recording...", "E&xit"}));
+    EXPECT_EQ(Texts(Menu(Frame(), "&File")->actions()), QStringList({"&Save", "&Load", "&Analyse recording...", "E&xit"}));
     EXPECT_EQ(Texts(Menu(Frame(), "&View")->actions()),
               QStringList({"&Toolbar", "&Status Bar", "Signal", "Spectrum", "Spectral Density", "Periodicity",
                            "Integral"}));
@@ -60,6 +60,17 @@ TEST_F(MainFrame, MenusInOrderWithTheirTexts) {
               QStringList({"Setup", "Auto search", "Batch auto search", "Semi auto search fwd",
                            "Semi auto search back", "-", "Sensitive detection"}));
     EXPECT_EQ(Texts(Menu(Frame(), "&Help")->actions()), QStringList({"&Help Topics", "-", "&About Sorvantel..."}));
+    // Within a menu no two items share a mnemonic, so Alt+F then a letter is never ambiguous.
+    for (const char* title : {"&File", "&View", "&Help"}) {
+        QString letters;
+        for (QAction* a : Menu(Frame(), title)->actions()) {
+            const qsizetype amp = a->text().indexOf('&');
+            if (amp < 0 || amp + 1 >= a->text().size()) continue;
+            const QChar letter = a->text().at(amp + 1).toLower();
+            EXPECT_FALSE(letters.contains(letter)) << title << ": " << a->text().toStdString();
+            letters += letter;
+        }
+    }
     QMenu* source = Item(Item(Menu(Frame(), "Options"), "Audio")->menu(), "Source")->menu();
     EXPECT_EQ(source->actions().size(), 4);
     // The View and Tools menus name one command twice.
