@@ -23,7 +23,7 @@ constexpr IntSetting kIntSettings[] = {
     {"Wpm", &CSorvantelDoc::m_nWpm},             {"LogCheck", &CSorvantelDoc::m_bLogCheck},
     {"AutoWpm", &CSorvantelDoc::m_bAutoWpm},     {"Loran", &CSorvantelDoc::m_bLoran},
 };
-// The main window's placement, written after every designed value and only once a window has
+// The main window's placement, written after every original value and only once a window has
 // stood somewhere; read back only when all four of its place and size are there.
 constexpr IntSetting kWindowSettings[] = {
     {"WindowLeft", &CSorvantelDoc::m_nWindowLeft},   {"WindowTop", &CSorvantelDoc::m_nWindowTop},

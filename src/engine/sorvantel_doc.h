@@ -268,7 +268,7 @@ public:
     std::unique_ptr<double[][kPhaseBins]> m_integral;
     int m_nTrialRows[kTrials] = {};
 
-    // The main window's place and size (settings values after the designed ones); while
+    // The main window's place and size (settings values after the original ones); while
     // m_bWindowStored is 0 (a first start) the window opens at its default size.
     int m_bWindowStored = 0;
     int m_nWindowLeft = 0;

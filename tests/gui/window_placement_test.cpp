@@ -1,5 +1,5 @@
 // The main window's size and place: the default size on a first start, kept in the settings
-// file after the designed values, and fitted to a screen that cannot hold it.
+// file after the original values, and fitted to a screen that cannot hold it.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -56,7 +56,7 @@ TEST_F(WindowPlacement, FirstStartShowsTheIntegralCaptionsWholeOverOnePixelRowPe
     }
 }
 
-TEST_F(WindowPlacement, PlaceAndSizeAreKeptInTheSettingsAfterTheDesignedValues) {
+TEST_F(WindowPlacement, PlaceAndSizeAreKeptInTheSettingsAfterTheOriginalValues) {
     Frame().show();
     Frame().resize(1200, 700);
     Frame().move(200, 150);
