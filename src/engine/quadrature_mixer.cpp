@@ -15,8 +15,9 @@ namespace {
 using namespace sin_cos_detail;
 
 // One sample the plain way: the lanes below must give exactly this. Samples whose phase lies
-// outside the polynomial's range are always mixed here (SinCos takes the library then).
-inline void MixOne(double phase, uint8_t b, double& mixedI, double& mixedQ) {
+// outside the polynomial's range are always mixed here (SinCos takes the library then). Out of
+// line, so that the kernels' loops keep their registers for the lanes.
+__attribute__((noinline)) void MixOne(double phase, uint8_t b, double& mixedI, double& mixedQ) {
     const int x = static_cast<int>(b) - 128;
     double s, c;
     SinCos(phase, s, c);
@@ -24,15 +25,20 @@ inline void MixOne(double phase, uint8_t b, double& mixedI, double& mixedQ) {
     mixedQ = s * x;
 }
 
+// Whether every phase of a run stays within the polynomial's range, so that the kernel need
+// not check: from a phase in [0, 8], an increment in [0, 6] gives at most 14 before the wrap
+// and at most 7.72 after it.
+bool PhasesStayInRange(double phase, double increment) {
+    return phase >= 0.0 && phase <= kMaxPolynomialPhase && increment >= 0.0 && increment <= 6.0;
+}
+
 // The loop shared by every kernel. Each group of four samples takes its phases one after the
 // other (a running sum of doubles cannot be computed out of order without changing its
 // rounding), is mixed by the kernel, and is added to the sums in sample order. The two chains
 // of additions and the phase's chain run beside the kernel's arithmetic.
-// Each entry point below is flattened: the loop, the kernel and SinCos all compile into it,
-// with its instruction set.
-template <class Kernel>
-inline double MixWithKernel(double phase, double increment, const uint8_t* bytes, size_t n, double& sumI,
-                            double& sumQ) {
+template <class Kernel, bool kChecked>
+inline double MixGroups(double phase, double increment, const uint8_t* bytes, size_t n, double& sumI,
+                        double& sumQ) {
     double si = sumI, sq = sumQ;
     size_t j = 0;
     for (; j + 4 <= n; j += 4) {
@@ -41,7 +47,7 @@ inline double MixWithKernel(double phase, double increment, const uint8_t* bytes
             v = phase;
             phase = AdvancePhase(phase, increment);
         }
-        if (!Kernel::Mix(p, bytes + j, mixedI, mixedQ)) {
+        if (!Kernel::template Mix<kChecked>(p, bytes + j, mixedI, mixedQ)) {
             for (int l = 0; l < 4; ++l) MixOne(p[l], bytes[j + l], mixedI[l], mixedQ[l]);
         }
         for (int l = 0; l < 4; ++l) {
@@ -61,6 +67,15 @@ inline double MixWithKernel(double phase, double increment, const uint8_t* bytes
     return phase;
 }
 
+// Each entry point below is flattened: the loop, the kernel and SinCos all compile into it,
+// with its instruction set.
+template <class Kernel>
+inline double MixWithKernel(double phase, double increment, const uint8_t* bytes, size_t n, double& sumI,
+                            double& sumQ) {
+    return PhasesStayInRange(phase, increment) ? MixGroups<Kernel, false>(phase, increment, bytes, n, sumI, sumQ)
+                                               : MixGroups<Kernel, true>(phase, increment, bytes, n, sumI, sumQ);
+}
+
 #if defined(__x86_64__)
 
 // The quadrant k & 3 chooses and negates as in SinCos: bit 0 swaps sine and cosine, bit 1 of k
@@ -68,11 +83,14 @@ inline double MixWithKernel(double phase, double increment, const uint8_t* bytes
 
 // SSE2, the baseline of every x86-64 processor: two pairs of lanes.
 struct Sse2Kernel {
+    template <bool kChecked>
     static bool MixPair(const double* p, const uint8_t* bytes, double* mixedI, double* mixedQ) {
         const __m128d ph = _mm_set_pd(p[1], p[0]);
-        const __m128d inRange = _mm_and_pd(_mm_cmpge_pd(ph, _mm_setzero_pd()),
-                                           _mm_cmple_pd(ph, _mm_set1_pd(kMaxPolynomialPhase)));
-        if (_mm_movemask_pd(inRange) != 3) return false;
+        if constexpr (kChecked) {
+            const __m128d inRange = _mm_and_pd(_mm_cmpge_pd(ph, _mm_setzero_pd()),
+                                               _mm_cmple_pd(ph, _mm_set1_pd(kMaxPolynomialPhase)));
+            if (_mm_movemask_pd(inRange) != 3) return false;
+        }
         const __m128i k = _mm_cvttpd_epi32(ph * kTwoOverPi + 0.5);
         const __m128d kd = _mm_cvtepi32_pd(k);
         __m128d r, sr, cr;
@@ -93,20 +111,24 @@ struct Sse2Kernel {
         _mm_storeu_pd(mixedQ, s * x);
         return true;
     }
+    template <bool kChecked>
     static bool Mix(const double (&p)[4], const uint8_t* bytes, double (&mixedI)[4], double (&mixedQ)[4]) {
-        return MixPair(p, bytes, mixedI, mixedQ) && MixPair(p + 2, bytes + 2, mixedI + 2, mixedQ + 2);
+        return MixPair<kChecked>(p, bytes, mixedI, mixedQ) && MixPair<kChecked>(p + 2, bytes + 2, mixedI + 2, mixedQ + 2);
     }
 };
 
 // AVX2: four lanes. No "fma" in the target: a fused multiply-add rounds once where SinCos
 // rounds twice, and the results would no longer be the scalar ones.
 struct Avx2Kernel {
+    template <bool kChecked>
     __attribute__((target("avx2"))) static bool Mix(const double (&p)[4], const uint8_t* bytes, double (&mixedI)[4],
                                                     double (&mixedQ)[4]) {
         const __m256d ph = _mm256_set_pd(p[3], p[2], p[1], p[0]);
-        const __m256d inRange = _mm256_and_pd(_mm256_cmp_pd(ph, _mm256_setzero_pd(), _CMP_GE_OQ),
-                                              _mm256_cmp_pd(ph, _mm256_set1_pd(kMaxPolynomialPhase), _CMP_LE_OQ));
-        if (_mm256_movemask_pd(inRange) != 15) return false;
+        if constexpr (kChecked) {
+            const __m256d inRange = _mm256_and_pd(_mm256_cmp_pd(ph, _mm256_setzero_pd(), _CMP_GE_OQ),
+                                                  _mm256_cmp_pd(ph, _mm256_set1_pd(kMaxPolynomialPhase), _CMP_LE_OQ));
+            if (_mm256_movemask_pd(inRange) != 15) return false;
+        }
         const __m128i k = _mm256_cvttpd_epi32(ph * kTwoOverPi + 0.5);
         const __m256d kd = _mm256_cvtepi32_pd(k);
         __m256d r, sr, cr;
@@ -154,6 +176,7 @@ bool HasAvx2() {
 
 // Elsewhere every sample is mixed the plain way.
 struct ScalarKernel {
+    template <bool>
     static bool Mix(const double (&)[4], const uint8_t*, double (&)[4], double (&)[4]) { return false; }
 };
 

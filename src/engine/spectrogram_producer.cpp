@@ -42,9 +42,12 @@ size_t SamplesToNextRow(const CSorvantelDoc& doc, const Band& band) {
     // when a band change has left the count at or past the new decimation.
     const int count = doc.m_nDecimCount;
     const size_t toSlotEnd = count < band.decimation ? static_cast<size_t>(band.decimation - count) : 1;
-    size_t fullSlots = 0;
-    for (int pos = (doc.m_nRingPos + 1) % kLines; pos % band.slotsPerRow != 0; pos = (pos + 1) % kLines) ++fullSlots;
-    return toSlotEnd + fullSlots * static_cast<size_t>(band.decimation);
+    // The row comes when the ring position reaches the next multiple of the row spacing, or
+    // wraps to 0 first (the spacing need not divide 128).
+    const int pos = doc.m_nRingPos;
+    const int nextMultiple = (pos / band.slotsPerRow + 1) * band.slotsPerRow;
+    const int slots = std::min(nextMultiple, kLines) - pos;
+    return toSlotEnd + static_cast<size_t>(slots - 1) * static_cast<size_t>(band.decimation);
 }
 
 // Clipping flag and raw ring for n samples.

@@ -1,11 +1,12 @@
 // The spectrogram producer written plainly: one sample per call, every parameter read afresh,
-// the library-free sine and cosine of engine/sin_cos.h. The product's block step must give
+// the library-free sine and cosine of engine/sin_cos.h, the transform one butterfly at a time. The product's block step must give
 // the same document state as this, bit for bit; tests and benchmarks compare the two.
 // Band edges are summed and subtracted in 64 bits, so that extreme edges are defined here too.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <string>
 
 #include "engine/sin_cos.h"
@@ -13,6 +14,49 @@
 #include "engine/text_format.h"
 
 namespace sorv::test {
+
+// The 128-point transform one butterfly at a time, on the document's work area and twiddles.
+inline void ReferenceFft(CSorvantelDoc& doc, int m, int n, int d, int normalise) {
+    double* A = doc.m_fftA;
+    double* B = doc.m_fftB;
+    for (int l = 0; l < m; ++l) {
+        const int half = 1 << (m - 1 - l);
+        const int span = 2 * half;
+        const int step = 1 << l;
+        for (int j = 1; j <= half; ++j) {
+            const double c = doc.m_twCos[(j - 1) * step];
+            const double s = doc.m_twSin[(j - 1) * step];
+            for (int i = j; i <= n; i += span) {
+                const int ip = i + half;
+                const double a = A[i] - A[ip];
+                const double b = B[i] - B[ip];
+                A[i] += A[ip];
+                B[i] += B[ip];
+                A[ip] = a * c + b * s;
+                B[ip] = b * c - a * s;
+            }
+        }
+    }
+    int j = 1;
+    for (int i = 1; i <= n - 1; ++i) {
+        if (i < j) {
+            std::swap(A[i], A[j]);
+            std::swap(B[i], B[j]);
+        }
+        int k = n / 2;
+        while (k < j) {
+            j -= k;
+            k /= 2;
+        }
+        j += k;
+    }
+    if (normalise == 1) {
+        for (int i = 1; i <= d; ++i) {
+            A[i] /= d;
+            B[i] /= d;
+        }
+    }
+}
 
 inline void ReferenceRowTitle(CSorvantelDoc& doc, int n) {
     const int64_t w = static_cast<int64_t>(doc.m_nBandHigh) - doc.m_nBandLow;
@@ -82,7 +126,7 @@ inline void ReferenceProcessSample(CSorvantelDoc& doc, uint8_t b) {
         doc.m_fftA[k + 1] = 0.7 * doc.m_ringQ[t];
         doc.m_fftB[k + 1] = 0.7 * doc.m_ringI[t];
     }
-    doc.Fft(7, 128, 128, 1);
+    ReferenceFft(doc, 7, 128, 128, 1);
     double* powerRow = doc.m_power[doc.m_nRows];
     int* levelRow = doc.m_level[doc.m_nRows];
     for (int j = 0; j < 128; ++j) {
