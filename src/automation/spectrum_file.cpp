@@ -42,9 +42,7 @@ int LevelOfPower(double p, int decimation) {
 }
 
 void DeriveLevels(CSorvantelDoc& doc, int rows) {
-    const int width = doc.m_nBandHigh - doc.m_nBandLow;
-    int decimation = width > 0 ? 48000 / width : 1;
-    if (decimation < 1) decimation = 1;
+    const int decimation = doc.Decimation();
     for (int r = 0; r < rows; ++r) {
         for (int l = 0; l < kLines; ++l) doc.m_level[r][l] = LevelOfPower(doc.m_power[r][l], decimation);
     }

@@ -22,7 +22,7 @@ std::string Clock(double seconds) {
 
 }  // namespace
 
-void Progress::Update(const std::string& file, double done, double total, const std::string& stage) {
+void Progress::Update(const std::string& file, double done, double total, std::string_view stage) {
     if (!terminal_) return;
     const long long now = NowMs();
     if (barShown_ && now - lastDrawMs_ < 100) return;

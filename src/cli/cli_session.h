@@ -4,6 +4,7 @@
 
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "cli/identification.h"
 
@@ -16,7 +17,7 @@ public:
     Progress(std::ostream& err, bool terminal) : err_(err), terminal_(terminal) {}
     bool Terminal() const { return terminal_; }
     // The bar: what is done of the current file, and what happens now.
-    void Update(const std::string& file, double done, double total, const std::string& stage);
+    void Update(const std::string& file, double done, double total, std::string_view stage);
     // A line of its own: after the bar (which is cleared first) or alone.
     void Line(const std::string& text);
     void Clear();

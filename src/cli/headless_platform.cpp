@@ -98,7 +98,7 @@ void HeadlessPlatform::SetCaptureInput(AudioFileReader* input, bool realtime) {
     clockStartUtc_ = RealNow();
 }
 
-void HeadlessPlatform::SetMainTitle(const std::string& title) {
+void HeadlessPlatform::SetMainTitle(std::string_view title) {
     if (onTitle) onTitle(title);
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/platform_services.h"
@@ -33,7 +34,7 @@ public:
     std::deque<std::string> openAnswers, saveAnswers;
     std::deque<std::vector<std::string>> multiOpenAnswers;
     bool answerYes = true;
-    std::function<void(const std::string&)> onTitle;
+    std::function<void(std::string_view)> onTitle;
     std::function<void()> onViewsUpdated;
     std::string messagePrefix = "sorvantel-cli: ";
     std::vector<std::string> messages;  // every message shown, in order
@@ -49,7 +50,7 @@ public:
     double CaptureStartSeconds() const { return captureStartSeconds_; }
 
     // ---- IPlatformServices
-    void SetMainTitle(const std::string& title) override;
+    void SetMainTitle(std::string_view title) override;
     void UpdateAllViews() override;
     void RefreshCommandStates() override {}
     void SetWaitCursor(bool) override {}

@@ -39,9 +39,9 @@ int RunScript(const RunCommand& command, CliStreams& streams) {
     hd.watcher.SetSource(command.input, 0.0);
     hd.watcher.segmentStart = [&hd] { return hd.platform.CaptureStartSeconds(); };
     hd.watcher.onFound = [&session](const Identification& id) { session.Report(id); };
-    hd.platform.onTitle = [&session, &hd, &input, &command](const std::string& title) {
-        const std::string prefix = "Sorvantel from KELD - ";
-        const std::string stage = title.rfind(prefix, 0) == 0 ? title.substr(prefix.size()) : title;
+    hd.platform.onTitle = [&session, &hd, &input, &command](std::string_view title) {
+        constexpr std::string_view prefix = "Sorvantel from KELD - ";
+        const std::string_view stage = title.starts_with(prefix) ? title.substr(prefix.size()) : title;
         session.progress().Update(command.input, hd.platform.CaptureSecondsDelivered(), input.DurationSeconds(), stage);
     };
     hd.platform.openAnswers.push_back(command.script);

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sorv {
@@ -105,8 +106,9 @@ class IPlatformServices {
 public:
     virtual ~IPlatformServices() = default;
 
-    // Main window and views.
-    virtual void SetMainTitle(const std::string& title) = 0;
+    // Main window and views. The title comes once per spectrogram row, so this must not
+    // allocate on the core's behalf: the text is only valid during the call.
+    virtual void SetMainTitle(std::string_view title) = 0;
     virtual void UpdateAllViews() = 0;
     // Re-evaluates every menu and toolbar enable/check rule.
     virtual void RefreshCommandStates() = 0;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/platform_services.h"
@@ -65,8 +66,11 @@ public:
     void BuildFftTables();
     void Fft(int m, int n, int d, int normalise);
 
-    // Spectrogram producer (spectrogram_producer.cpp): one unsigned 8-bit sample.
+    // Spectrogram producer (spectrogram_producer.cpp): one unsigned 8-bit sample, or a run of
+    // them. ProduceSamples stops early only when processing has ended (the row limit's Stop)
+    // and returns how many samples it took; it does not look at m_bProcessing before the first.
     void ProcessSample(uint8_t b);
+    size_t ProduceSamples(const uint8_t* samples, size_t count);
 
     // Loran-C (loran.cpp)
     void LoranAccumulate(int x);
@@ -102,12 +106,15 @@ public:
     void EnsureViewTimers();
     void OnViewTimer(int timerId);
 
-    // Shared derived quantities.
+    // Shared derived quantities. The band's edges are any integers, so their difference is
+    // taken in 64 bits.
+    int64_t BandWidth() const { return static_cast<int64_t>(m_nBandHigh) - m_nBandLow; }
+    int Decimation() const;                 // mixed samples per ring slot, at least 1
     double RowRate() const;                 // rows per second
     double LineFrequency(int line) const;   // audio Hz of a line, real division
     bool LineIsValid() const { return m_nLine >= 0 && m_nLine <= 127 && m_nRows >= 1; }
     // The row-count title of the producer, also used after loads.
-    void SetTitle(const std::string& text) { m_platform.SetMainTitle(text); }
+    void SetTitle(std::string_view text) { m_platform.SetMainTitle(text); }
     void UpdateAllViews() { m_platform.UpdateAllViews(); }
 
     // ---------------------------------------------------------------- audio/
