@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include "automation/save_target.h"
+#include "engine/regular_file.h"
 #include "engine/sorvantel_doc.h"
 #include "engine/text_format.h"
 
@@ -129,8 +130,10 @@ SpectrumFileStatus WriteSpectrumFile(const std::string& path, const double (*pow
 }
 
 SpectrumFileStatus LoadSpectrumRows(CSorvantelDoc& doc, const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return SpectrumFileStatus::OpenFailed;
+    std::string why;
+    bool notRegular = false;
+    std::FILE* f = OpenRegularFile(path, why, &notRegular);
+    if (!f) return notRegular ? SpectrumFileStatus::NotRegular : SpectrumFileStatus::OpenFailed;
 
     unsigned char header[4];
     if (std::fread(header, 1, sizeof header, f) != sizeof header) {
@@ -163,6 +166,8 @@ std::string SpectrumFileMessage(SpectrumFileStatus status, const std::string& pa
             return {};
         case SpectrumFileStatus::OpenFailed:
             return writing ? path + " could not be created." : path + " could not be opened.";
+        case SpectrumFileStatus::NotRegular:
+            return path + " is not a regular file (a FIFO, a device or a directory). Nothing was loaded.";
         case SpectrumFileStatus::BadHeader:
             return path + " is not a spectrum data file: its row count is missing or outside 0 to 65536."
                           " Nothing was loaded.";
@@ -176,7 +181,7 @@ std::string SpectrumFileMessage(SpectrumFileStatus status, const std::string& pa
     return {};
 }
 
-void SaveSpectrumToLogDirectory(CSorvantelDoc& doc) {
+SpectrumFileStatus SaveSpectrumToLogDirectory(CSorvantelDoc& doc, std::string* path) {
     std::string dir = doc.m_strLogDirectory;
     if (dir.empty() || dir.back() != '/') dir += '/';
     std::error_code ec;
@@ -188,6 +193,8 @@ void SaveSpectrumToLogDirectory(CSorvantelDoc& doc) {
     const SpectrumFileStatus status = WriteSpectrumFile(dir + name, doc.m_power.get(), doc.m_nRows);
     if (status == SpectrumFileStatus::WriteFailed || status == SpectrumFileStatus::DiskFull)
         doc.Platform().ShowMessage(SpectrumFileMessage(status, dir + name, true));
+    if (path) *path = dir + name;
+    return status;
 }
 
 void CSorvantelDoc::OnSave() {

@@ -1,11 +1,13 @@
 // analyse: each audio recording through the engine as live capture would feed it, searched in
 // store-sized segments; each spectrum file loaded as Load does and searched.
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "audio/file/audio_file_reader.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_session.h"
+#include "cli/file_list.h"
 #include "cli/headless_document.h"
 #include "engine/text_format.h"
 
@@ -127,7 +129,8 @@ void AnalyseSpectrumFile(const AnalyseCommand& command, CliSession& session, con
     const size_t before = hd.platform.messages.size();
     hd.platform.openAnswers.push_back(path);
     hd.doc->OnLoad();
-    if (hd.platform.messages.size() != before || hd.doc->m_nRows <= 0) {
+    // Load speaks only when it fails; a file of 0 rows loads, and is searched for nothing.
+    if (hd.platform.messages.size() != before) {
         session.Fail(path, "could not be loaded");
         return;
     }
@@ -140,11 +143,23 @@ void AnalyseSpectrumFile(const AnalyseCommand& command, CliSession& session, con
     if (!truncated.empty()) session.Fail(path, truncated);
 }
 
+// --save-svl names one spectrogram: a directory that holds several recordings is refused.
+bool CheckSaveTarget(const AnalyseCommand& command, const std::vector<std::string>& files, CliStreams& streams) {
+    if (command.saveSvl.empty()) return true;
+    const auto recordings = std::count_if(files.begin(), files.end(), [](const std::string& f) { return !IsSpectrumFileName(f); });
+    if (recordings == 1) return true;
+    streams.err << "sorvantel-cli: --save-svl needs exactly one audio file; " << recordings << " were given\n";
+    return false;
+}
+
 }  // namespace
 
 int RunAnalyse(const AnalyseCommand& command, CliStreams& streams) {
     CliSession session(streams.out, streams.err, command.json, streams.errIsTerminal);
-    for (const std::string& path : command.files) {
+    const std::vector<std::string> files = ExpandFileArguments(command.files, FileKind::Recording, session);
+    if (!CheckSaveTarget(command, files, streams)) return 2;
+    for (const std::string& path : files) {
+        session.CountFile(path);
         if (IsSpectrumFileName(path)) {
             AnalyseSpectrumFile(command, session, path);
         } else {
@@ -152,7 +167,7 @@ int RunAnalyse(const AnalyseCommand& command, CliStreams& streams) {
             analysis.Run();
         }
     }
-    session.progress().Clear();
+    session.progress().Line(session.Summary());
     return session.AnyFailure() ? 1 : 0;
 }
 

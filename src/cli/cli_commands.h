@@ -2,6 +2,8 @@
 // analysed, 1 when some file could not be read (the others are still analysed).
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,6 +16,8 @@ struct CliStreams {
     std::ostream& out;
     std::ostream& err;
     bool errIsTerminal = false;
+    // The wall clock in milliseconds that bounds a run's --timeout; empty for the steady clock.
+    std::function<int64_t()> wallClockMs = {};
 };
 
 int RunAnalyse(const AnalyseCommand& command, CliStreams& streams);

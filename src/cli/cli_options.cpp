@@ -163,6 +163,19 @@ void AddAnalysisOptions(ArgWalker& w, AnalysisSettings& s, bool& json) {
     });
 }
 
+// A reversed range would search nothing and say nothing: refused, each bound taken with its
+// start-up default where only the other is given.
+std::string CheckSearchRanges(const AnalysisSettings& s) {
+    const double toneMin = s.toneMin.value_or(900.0), toneMax = s.toneMax.value_or(1100.0);
+    const double periodMin = s.periodMin.value_or(6.0), periodMax = s.periodMax.value_or(15.0);
+    if (toneMin > toneMax)
+        return FormatC("the tone range is reversed: --tone-min %g Hz is above --tone-max %g Hz", toneMin, toneMax);
+    if (periodMin > periodMax)
+        return FormatC("the period range is reversed: --period-min %g s is above --period-max %g s", periodMin,
+                       periodMax);
+    return {};
+}
+
 void AddImportOptions(ArgWalker& w, AudioImportOptions& import) {
     w.Value("--channel", [&import](const std::string& v, std::string& error) {
         if (v == "mix") {
@@ -203,6 +216,7 @@ bool ParseAnalyse(const std::vector<std::string>& args, AnalyseCommand& c, std::
         return !v.empty();
     });
     if (!w.Walk(args, 1, c.files, error)) return false;
+    error = CheckSearchRanges(c.settings);
     if (c.files.empty()) error = "analyse needs at least one file";
     size_t audioFiles = 0;
     for (const std::string& f : c.files) audioFiles += IsSpectrumFileName(f) ? 0 : 1;
@@ -214,6 +228,7 @@ bool ParseSearch(const std::vector<std::string>& args, SearchCommand& c, std::st
     ArgWalker w;
     AddAnalysisOptions(w, c.settings, c.json);
     if (!w.Walk(args, 1, c.files, error)) return false;
+    error = CheckSearchRanges(c.settings);
     if (c.files.empty()) error = "search needs at least one .svl file";
     return error.empty();
 }
@@ -230,6 +245,15 @@ bool ParseRun(const std::vector<std::string>& args, RunCommand& c, std::string& 
         c.realtime = true;
         return true;
     });
+    w.Value("--timeout", [&c](const std::string& v, std::string& error) {
+        double seconds = 0.0;
+        if (!WholeDouble(v, seconds) || seconds <= 0.0 || seconds > 1e9) {
+            error = "--timeout takes a number of seconds above 0";
+            return false;
+        }
+        c.timeoutSeconds = seconds;
+        return true;
+    });
     std::vector<std::string> positional;
     if (!w.Walk(args, 1, positional, error)) return false;
     if (positional.size() != 1) {
@@ -237,6 +261,7 @@ bool ParseRun(const std::vector<std::string>& args, RunCommand& c, std::string& 
         return false;
     }
     c.script = positional[0];
+    error = CheckSearchRanges(c.settings);
     if (c.input.empty()) error = "run needs --input FILE";
     return error.empty();
 }

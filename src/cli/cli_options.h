@@ -42,6 +42,7 @@ struct RunCommand {
     std::string script;
     std::string input;
     bool realtime = false;
+    double timeoutSeconds = 0.0;  // --timeout: the run's bound on the wall clock; 0 for none
     AnalysisSettings settings;
     AudioImportOptions import;
     bool json = false;

@@ -10,8 +10,8 @@ const char kMain[] =
     "Finds the Morse idents of weak NDB beacons in receiver recordings, without a window.\n"
     "\n"
     "Commands:\n"
-    "  analyse [options] FILE...      search audio recordings or .svl spectrum files\n"
-    "  search  [options] FILE.svl...  the batch search over saved spectrum files\n"
+    "  analyse [options] FILE|DIR...  search audio recordings or .svl spectrum files\n"
+    "  search  [options] FILE.svl|DIR...  the batch search over saved spectrum files\n"
     "  run SCRIPT --input FILE        run a script; \"start\" captures from FILE\n"
     "  synth [options] OUT.wav        make receiver audio with keyed idents in noise\n"
     "\n"
@@ -22,7 +22,7 @@ const char kMain[] =
     "  sorvantel-cli analyse demo.wav\n"
     "\n"
     "Exit status: 0 when every file was analysed (found or not), 1 when a file could not be\n"
-    "read, 2 for a wrong command line.\n";
+    "read (or a script did not end by itself), 2 for a wrong command line.\n";
 
 const char kSearchOptions[] =
     "Search options (the program's start-up defaults otherwise):\n"
@@ -60,8 +60,11 @@ const char kAnalyse[] =
     "from their name). The automatic search then runs over the rows. A recording longer than\n"
     "the store (65536 rows, about 46.6 minutes) is searched in consecutive segments.\n"
     "\n"
+    "A directory stands for the recordings in it, in name order.\n"
+    "\n"
     "Each identification is a line on stdout: the file name (with the segment's start when\n"
-    "it is not 0), then the ident-log entry. Progress goes to stderr.\n"
+    "it is not 0), then the ident-log entry. Progress, and a summary line at the end, go to\n"
+    "stderr.\n"
     "\n";
 
 const char kAnalyseSave[] =
@@ -71,16 +74,21 @@ const char kAnalyseSave[] =
 const char kSearch[] =
     "Usage: sorvantel-cli search [OPTIONS] FILE.svl...\n"
     "The batch search: each spectrum file is loaded without questions (its name's carrier\n"
-    "and time carry over to the files after it, as in the program) and searched.\n"
+    "and time carry over to the files after it, as in the program) and searched. A\n"
+    "directory stands for the .svl files in it, in name order.\n"
     "\n";
 
 const char kRun[] =
-    "Usage: sorvantel-cli run SCRIPT --input FILE [--realtime] [OPTIONS]\n"
+    "Usage: sorvantel-cli run SCRIPT --input FILE [--realtime] [--timeout S] [OPTIONS]\n"
     "Runs a script of the program's commands. \"start\" captures from the audio FILE instead\n"
     "of a sound card, one second at a time, as fast as possible (--realtime: at the pace of\n"
     "the clock). Waits follow the recording's clock, which starts now and advances with\n"
     "the audio delivered. \"save\" writes into --log-dir, or the current directory.\n"
     "Identifications of \"autosearch\" are printed as analyse prints them.\n"
+    "A wait that nothing can end any more (rows awaited with no capture running or the\n"
+    "input used up, a \"repeat\" loop in which nothing changes) ends the script, naming the\n"
+    "line; --timeout S ends the whole run after S seconds of the wall clock. Either, and\n"
+    "any error of the script, gives exit status 1.\n"
     "\n";
 
 const char kSynth[] =

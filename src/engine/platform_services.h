@@ -170,6 +170,13 @@ public:
     // Where things live.
     virtual std::string SettingsFilePath() = 0;
     virtual std::string DefaultLogDirectory() = 0;  // ends with '/'
+
+    // Scripts run where no one can press Esc or Start (a command-line tool): a wait that
+    // nothing can end any more then ends the script instead of waiting for ever. The window
+    // answers false, since its user can still end or feed any wait.
+    virtual bool ScriptsRunUnattended() { return false; }
+    // True once the open capture device will deliver nothing more (its recording is used up).
+    virtual bool CaptureInputUsedUp() { return false; }
 };
 
 }  // namespace sorv

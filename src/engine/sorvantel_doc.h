@@ -205,6 +205,10 @@ public:
     // Script interpreter (script.cpp) and batch search (batch_search.cpp)
     void OnScript();
     bool CanScript() const { return m_bProcessing == 0 && !m_bScriptRunning; }
+    // A failure of the running script, kept in m_scriptFailures with the line it happened on.
+    // EndScriptOnFailure also ends the script before its next line, as Esc would.
+    void NoteScriptFailure(const std::string& reason);
+    void EndScriptOnFailure(const std::string& reason);
     void OnBatchAutoSearch();
 
     // ================================================================ state
@@ -313,6 +317,11 @@ public:
     // Script.
     int m_bScriptRunning = 0;
     std::unique_ptr<ISerialPort> m_hComPort;
+    int m_nScriptLine = 0;          // number of the line being carried out, 1 the first
+    std::string m_strScriptLine;    // its text
+    // What went wrong in the last script run, each as `line N "text": reason`: the error that
+    // ended it and the failures on the way (a "save" that wrote nothing). Empty after a clean run.
+    std::vector<std::string> m_scriptFailures;
 
     // Devices.
     CaptureState m_capture;

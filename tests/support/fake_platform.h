@@ -369,6 +369,12 @@ public:
     }
     std::string SettingsFilePath() override { return settingsPath; }
     std::string DefaultLogDirectory() override { return logDirectory; }
+    bool ScriptsRunUnattended() override { return unattended; }
+    bool CaptureInputUsedUp() override { return captureUsedUp; }
+
+    // ---- scripts without a user (a command-line tool)
+    bool unattended = false;
+    bool captureUsedUp = false;
 
 private:
     template <typename T>
