@@ -17,12 +17,12 @@ TEST(CliSynthFormats, SixteenBitStereoAt44kIsReadByTheImportAndGivesTheIdent) {
     test::TempDir dir;
     const std::string wav = dir.file("sdr.wav");
     const test::CliResult made = test::RunCliArgs({"synth", "--format", "s16-stereo-44k", "--ident", "DGU", "--tone",
-                                                   "1015", "--period", "8", "--snr", "-6", "--minutes", "2", wav});
+                                                   "1015", "--period", "8", "--snr", "-6", "--seconds", "90", wav});
     ASSERT_EQ(made.status, 0) << made.err;
     EXPECT_NE(made.err.find("16-bit stereo 44100 Hz"), std::string::npos) << made.err;
 
     const auto bytes = test::ReadFileBytes(wav);
-    const size_t frames = 2 * 60 * 44100;
+    const size_t frames = 90 * 44100;
     ASSERT_EQ(bytes.size(), 44 + 4 * frames);
     EXPECT_EQ(test::Le16(bytes, 22), 2);  // stereo
     EXPECT_EQ(test::Le32(bytes, 24), 44100u);
@@ -51,7 +51,7 @@ TEST(CliSynthFormats, SixteenBitStereoAt44kIsReadByTheImportAndGivesTheIdent) {
         n += got;
     }
     EXPECT_EQ(reader.Error(), "");
-    EXPECT_NEAR(static_cast<double>(n), 2 * 60 * 48000.0, 2.0);
+    EXPECT_NEAR(static_cast<double>(n), 90 * 48000.0, 2.0);
     EXPECT_EQ(reader.ClippedSamples(), 0u);
     EXPECT_NEAR(std::sqrt(imported2 / static_cast<double>(n)), 16.0, 0.5);
 
