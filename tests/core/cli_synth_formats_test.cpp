@@ -78,11 +78,11 @@ TEST(CliSynthFormats, NoiseOptionsAreCheckedAndDocumented) {
     EXPECT_EQ(r.status, 2);
 
     // Every kind at once: a file of the stated length, and the line on stderr says what was made.
-    r = test::RunCliArgs({"synth", "--ident", "AB", "--snr", "0", "--crashes", "3", "--crash-level", "22", "--crash-spread",
-                          "4", "--crash-ms", "3", "--noise-drift", "10", "--noise-wander", "2", "--noise-wander-time",
-                          "60", "--noise-tilt", "-3", "--hum", "60", "--hum-level", "5", "--qsb", "6", "--qsb-time", "120",
-                          "--agc", "--agc-attack", "1", "--agc-decay", "300", "--agc-threshold", "8", "--noise-rms",
-                          "8", "--seconds", "4", wav});
+    r = test::RunCliArgs({"synth", "--ident", "AB", "--snr", "0", "--crashes", "3", "--crash-level", "22",
+                          "--crash-spread", "4", "--crash-ms", "3", "--noise-drift", "10", "--noise-wander", "2",
+                          "--noise-wander-time", "60", "--noise-tilt", "-3", "--hum", "60", "--hum-level", "5",
+                          "--qsb", "6", "--qsb-time", "120", "--agc", "--agc-attack", "1", "--agc-decay", "300",
+                          "--agc-threshold", "8", "--noise-rms", "8", "--seconds", "4", wav});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(test::ReadFileBytes(wav).size(), 44u + 4 * 48000);
     for (const char* said : {"crashes/s at 20..24 dB, 3 ms", "noise drifting by +10 dB", "noise wandering by 2 dB",

@@ -207,7 +207,8 @@ TEST(SynthNoiseKinds, EachKindDrawsFromItsOwnStreamAndPiecesDoNotMatter) {
     ReceiverAudio pieces(all);
     std::vector<uint8_t> joined(whole.size());
     size_t at = 0;
-    for (size_t n : {1u, 479u, 481u, 7u, 48000u, 200000u}) at += pieces.Fill(joined.data() + at, std::min(n, whole.size() - at));
+    for (size_t n : {1u, 479u, 481u, 7u, 48000u, 200000u})
+        at += pieces.Fill(joined.data() + at, std::min(n, whole.size() - at));
     EXPECT_EQ(at, whole.size());
     EXPECT_EQ(joined, whole);
     all.seed = 10;
@@ -366,7 +367,9 @@ TEST(SynthNoiseKinds, RandomFadingIsLogNormalWithItsDeviationAndEachIdentFadesOn
         a.push_back(Db(low.At(s, at) / reference));
         b.push_back(Db(high.At(s, at) / reference));
     }
-    auto mean = [](const std::vector<double>& x) { return std::accumulate(x.begin(), x.end(), 0.0) / static_cast<double>(x.size()); };
+    auto mean = [](const std::vector<double>& x) {
+        return std::accumulate(x.begin(), x.end(), 0.0) / static_cast<double>(x.size());
+    };
     auto covariance = [&](const std::vector<double>& x, const std::vector<double>& y, size_t lag) {
         const double mx = mean(x), my = mean(y);
         double c = 0;
@@ -428,7 +431,8 @@ TEST(SynthNoiseKinds, StrongCarriersUpTo30dBOverTheNoiseFitWithoutClipping) {
     audio.Fill(s.data(), s.size());
     EXPECT_LE(audio.ClippedSamples(), 10u);  // four noise deviations on the carrier's crest, rarely
     const double carrier = audio.ReferenceAmplitude() * std::pow(10.0, 54 / 20.0);
-    EXPECT_NEAR(10 * std::log10(carrier * carrier / 2 / (audio.NoiseRms() * audio.NoiseRms() * 2500 / 24000)), 30.0, 1e-9);
+    const double noiseIn2500 = audio.NoiseRms() * audio.NoiseRms() * 2500 / 24000;
+    EXPECT_NEAR(10 * std::log10(carrier * carrier / 2 / noiseIn2500), 30.0, 1e-9);
     EXPECT_GT(audio.NoiseRms(), 6.0);  // well above the rounding's 0.29 counts
 }
 

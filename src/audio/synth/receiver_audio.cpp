@@ -130,7 +130,7 @@ void ReceiverAudio::ScaleToFit() {
     double peak = 4.0 * noiseRms_ * noiseSpread;
     for (const SynthIdent& id : spec_.idents) peak += Amplitude(reference_, id.levelDb) * fadingHeadroom;
     for (const SynthCarrier& c : spec_.carriers) peak += Amplitude(reference_, c.levelDb);
-    const double agcThreshold = (spec_.withNoise ? noiseRms_ : spec_.noiseRmsCounts) * std::pow(10.0, spec_.agc.thresholdDb / 20.0);
+    const double agcThreshold = spec_.noiseRmsCounts * std::pow(10.0, spec_.agc.thresholdDb / 20.0);
     if (spec_.agc.on) peak = std::min(peak, 4.0 * agcThreshold);
     peak += hum_.Peak();
     double k = 1.0;

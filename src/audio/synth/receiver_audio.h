@@ -5,10 +5,10 @@
 // a drifting or wandering noise floor, a tilted spectrum, mains hum, random slow fading of each
 // ident and the pumping of an AGC.
 //
-// Levels. With noise, the white noise has an rms of 16 counts (or as set) and a signal of level 0 dB has
-// the stated SNR in 2500 Hz: amplitude A with A^2 / 2 = SNR * noise power * 2500 / (rate / 2).
-// Without noise, a 0 dB signal has an amplitude of 40 counts. Other levels are relative to
-// that. When the sum of all amplitudes and four noise rms would pass 124 counts, everything is
+// Levels. With noise, the white noise has an rms of 16 counts (or as set) and a signal of
+// level 0 dB has the stated SNR in 2500 Hz: amplitude A with A^2 / 2 = SNR * noise power *
+// 2500 / (rate / 2). Without noise, a 0 dB signal has an amplitude of 40 counts. Other levels
+// are relative to that. When the sum of all amplitudes and four noise rms would pass 124 counts, everything is
 // scaled down together so that the ratios hold and nothing clips. The noise kinds' levels are
 // relative to the white noise; static crashes do not count towards the peaks and clip, as
 // they do in a real recording. A 16-bit sample is the 8-bit count times 256: the same level
@@ -64,7 +64,7 @@ struct SynthSpec {
     double driftHzPerMinute = 0.0;    // every tone moves by this much per minute
     uint32_t seed = 1;
 
-    // Receiver noise beyond white; all but the AGC need the noise (withNoise).
+    // Receiver noise beyond white; tilt, drift, wander, crashes and hum need the noise.
     double noiseTiltDbPerOctave = 0.0;   // coloured noise, the same density at 1000 Hz
     double noiseDriftDb = 0.0;           // the noise level ramps from -drift/2 to +drift/2 dB
     double noiseWanderDb = 0.0;          // the noise level wanders: deviation in dB...
