@@ -266,6 +266,39 @@ bool ParseRun(const std::vector<std::string>& args, RunCommand& c, std::string& 
     return error.empty();
 }
 
+// The receiver's noise beyond white noise, and the output format.
+void AddSynthNoiseOptions(ArgWalker& w, SynthSpec& s) {
+    w.Value("--noise-rms", DoubleInto(s.noiseRmsCounts));
+    w.Value("--crashes", DoubleInto(s.crashes.perSecond));
+    w.Value("--crash-level", DoubleInto(s.crashes.levelDb));
+    w.Value("--crash-spread", DoubleInto(s.crashes.spreadDb));
+    w.Value("--crash-ms", DoubleInto(s.crashes.milliseconds));
+    w.Value("--noise-drift", DoubleInto(s.noiseDriftDb));
+    w.Value("--noise-wander", DoubleInto(s.noiseWanderDb));
+    w.Value("--noise-wander-time", DoubleInto(s.noiseWanderSeconds));
+    w.Value("--noise-tilt", DoubleInto(s.noiseTiltDbPerOctave));
+    w.Value("--hum", DoubleInto(s.humHz));
+    w.Value("--hum-level", DoubleInto(s.humLevelDb));
+    w.Value("--qsb", DoubleInto(s.qsbDb));
+    w.Value("--qsb-time", DoubleInto(s.qsbSeconds));
+    w.Flag("--agc", [&s](std::string&) {
+        s.agc.on = true;
+        return true;
+    });
+    w.Value("--agc-attack", DoubleInto(s.agc.attackMs));
+    w.Value("--agc-decay", DoubleInto(s.agc.decayMs));
+    w.Value("--agc-threshold", DoubleInto(s.agc.thresholdDb));
+    w.Value("--format", [&s](const std::string& v, std::string& error) {
+        if (v == "u8-mono-48k")
+            s.format = SynthFormat::Mono8Bit48k;
+        else if (v == "s16-stereo-44k")
+            s.format = SynthFormat::Stereo16Bit44k;
+        else
+            error = "--format must be u8-mono-48k or s16-stereo-44k";
+        return error.empty();
+    });
+}
+
 bool ParseSynth(const std::vector<std::string>& args, SynthCommand& c, std::string& error) {
     ArgWalker w;
     SynthSpec& s = c.spec;
@@ -319,6 +352,7 @@ bool ParseSynth(const std::vector<std::string>& args, SynthCommand& c, std::stri
     w.Value("--fade-depth", DoubleInto(s.fadeDepthDb));
     w.Value("--fade-period", DoubleInto(s.fadePeriodSeconds));
     w.Value("--drift", DoubleInto(s.driftHzPerMinute));
+    AddSynthNoiseOptions(w, s);
     w.Value("--seed", [&s](const std::string& v, std::string&) {
         int seed;
         if (!WholeInt(v, seed) || seed < 0) return false;
