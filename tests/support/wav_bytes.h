@@ -13,7 +13,10 @@ namespace sorv::test {
 class WavBytes {
 public:
     // "RIFF" (or "RF64") <size> "WAVE"; the size is filled in by Bytes() unless forced.
-    explicit WavBytes(const char* form = "RIFF") { Tag(form), U32(0), Tag("WAVE"); }
+    explicit WavBytes(const char* form = "RIFF") {
+        b_.reserve(256);
+        Tag(form), U32(0), Tag("WAVE");
+    }
 
     WavBytes& Chunk(const char* id, const std::vector<uint8_t>& body, int64_t declaredSize = -1) {
         Tag(id);
@@ -80,7 +83,9 @@ public:
     }
 
 private:
-    void Tag(const char* t) { b_.insert(b_.end(), t, t + 4); }
+    void Tag(const char* t) {
+        for (int i = 0; i < 4; ++i) b_.push_back(static_cast<uint8_t>(t[i]));
+    }
     void U32(uint32_t x) { Put32(b_, x); }
     std::vector<uint8_t> b_;
 };
