@@ -150,6 +150,7 @@ SpectrumFileStatus LoadSpectrumRows(CSorvantelDoc& doc, const std::string& path)
     }
 
     ApplySpectrumFileName(doc, path);
+    doc.m_tRowsStart.reset();  // the rows are the file's now, stamped by its name if at all
     // A file shorter than its count gives the rows it holds; the rest keep their contents.
     const size_t got = std::fread(&doc.m_power[0][0], 1, static_cast<size_t>(count) * kRowBytes, f);
     (void)got;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "audio/file/audio_file_reader.h"
+#include "audio/file/recording_start.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_session.h"
 #include "cli/file_list.h"
@@ -43,6 +44,7 @@ public:
         }
         if (command_.import.autoGain)
             session_.Warn(path_, FormatC("automatic gain %+.1f dB", reader_.GainDb()));
+        FindStart();
         Feed();
         if (!reader_.Error().empty()) session_.Fail(path_, reader_.Error());
         if (reader_.ClippedSamples() > 0)
@@ -54,6 +56,24 @@ public:
     }
 
 private:
+    // When the recording began, so that its identifications are logged at the time they were
+    // heard; and the carrier, when the program's own name gives one and --carrier does not.
+    void FindStart() {
+        start_ = FindRecordingStart(path_, reader_.DurationSeconds(), [this](const CalendarTime& local, int64_t& utc) {
+            return hd_.platform.LocalToUtc(local, utc);
+        });
+        if (!start_) return;
+        hd_.watcher.SetRecordingStart(start_->utc, start_->source);
+        for (const std::string& problem : start_->passedOver)
+            session_.Warn(path_, problem + "; the start is taken from the " + start_->source);
+        CSorvantelDoc& doc = *hd_.doc;
+        if (start_->carrierKHz && !command_.settings.carrierKHz && *start_->carrierKHz <= 1e6) {
+            doc.m_dCarrierKHz = *start_->carrierKHz;
+            session_.Warn(path_, FormatC("carrier %.3f kHz from the file name%s", doc.m_dCarrierKHz,
+                                         doc.m_nRxMode < 0 ? " (give --usb or --lsb to log it)" : ""));
+        }
+    }
+
     void Feed() {
         CSorvantelDoc& doc = *hd_.doc;
         std::vector<uint8_t> block(kBufferBytes);
@@ -86,6 +106,7 @@ private:
         if (!command_.saveSvl.empty()) Save(SegmentSaveName(command_.saveSvl, segment_));
         session_.progress().Update(FileNameOf(path_), end, reader_.DurationSeconds(), "searching");
         hd_.watcher.SetSource(path_, start);
+        if (start_) doc.m_tRowsStart = start_->utc + static_cast<int64_t>(std::llround(start));
         const int before = hd_.watcher.Count();
         doc.OnAutoSearch();
         if (!session_.progress().Terminal())
@@ -110,6 +131,7 @@ private:
     std::string path_;
     HeadlessDocument hd_;
     AudioFileReader reader_;
+    std::optional<RecordingStart> start_;
     uint64_t consumed_ = 0;
     uint64_t segmentStart_ = 0;
     int segment_ = 1;

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "audio/file/audio_file_reader.h"
+#include "audio/synth/iq_synth.h"
+#include "audio/synth/iq_wav_writer.h"
 #include "audio/synth/receiver_audio.h"
 
 namespace sorv {
@@ -53,7 +55,14 @@ struct SynthCommand {
     SynthSpec spec;
 };
 
-enum class Subcommand { None, Help, Analyse, Search, Run, Synth };
+// synth --iq: an I/Q recording of a band instead of receiver audio.
+struct IqSynthCommand {
+    std::string output;
+    IqSynthSpec spec;
+    IqSampleFormat format = IqSampleFormat::S16;
+};
+
+enum class Subcommand { None, Help, Analyse, Search, Run, Synth, SynthIq };
 
 struct CliCommand {
     Subcommand which = Subcommand::None;
@@ -62,6 +71,7 @@ struct CliCommand {
     SearchCommand search;
     RunCommand run;
     SynthCommand synth;
+    IqSynthCommand iqSynth;
 };
 
 // Parses the arguments after the program name. On a usage error returns false with the

@@ -14,6 +14,7 @@ const char kMain[] =
     "  search  [options] FILE.svl|DIR...  the batch search over saved spectrum files\n"
     "  run SCRIPT --input FILE        run a script; \"start\" captures from FILE\n"
     "  synth [options] OUT.wav        make receiver audio with keyed idents in noise\n"
+    "  synth --iq [options] OUT.wav   make an SDR's I/Q recording of a band of beacons\n"
     "\n"
     "Run 'sorvantel-cli COMMAND --help' for the options of a command.\n"
     "\n"
@@ -140,6 +141,45 @@ const char kSynth[] =
     "    --agc-threshold DB the level, over the noise's rms, above which it acts (6)\n"
     "  -h, --help           this text\n";
 
+// ---- synth --iq
+const char kSynthIq[] =
+    "\n"
+    "Usage: sorvantel-cli synth --iq --centre-khz KHZ [OPTIONS] OUT.wav\n"
+    "Writes an I/Q recording of a band as an SDR program does: two channels (I, Q), an auxi\n"
+    "chunk with the centre frequency and the start time, RF64 when over 4 GiB. The same\n"
+    "options and seed give the same file.\n"
+    "\n"
+    "  --centre-khz KHZ     the receiver's centre frequency (required)\n"
+    "  --rate HZ            complex samples per second, 48000 to 2400000 (192000)\n"
+    "  --format s16|f32     16-bit integer (s16) or 32-bit float samples\n"
+    "  --start TIME         UTC time of the first sample (2025-01-01T00:00:00Z)\n"
+    "  --beacon KHZ         a beacon on this carrier; repeat for more. The options below\n"
+    "                       describe the --beacon before them:\n"
+    "    --ident TEXT       its ident in Morse (DGU)\n"
+    "    --tone HZ          its keyed tone's distance from the carrier (1020)\n"
+    "    --keying MODE      both: the tone on both sidebands over a steady carrier, as\n"
+    "                       beacons send (A2A; the default); upper or lower: on one side\n"
+    "                       only; carrier: the carrier itself keyed, no tone (A1A)\n"
+    "    --period S         it starts again every S seconds (8)\n"
+    "    --wpm N            its speed, dot 1.2/N seconds (7)\n"
+    "    --offset S         its first start (0.5)\n"
+    "    --level DB         its level relative to 0 dB (0)\n"
+    "    --carrier-level DB its steady carrier over each keyed tone (6)\n"
+    "  --steady KHZ         a steady carrier without an ident; --steady-level DB (0)\n"
+    "  --snr DB             white noise, with a 0 dB beacon at this SNR; without it no\n"
+    "                       noise, and a 0 dB tone is 0.05 of full scale\n"
+    "  --minutes M          length (5); or --seconds S\n"
+    "  --fade-depth DB      slow fading of every signal by up to DB (0), each beacon at its\n"
+    "  --fade-period S      own phase of one fade every S seconds (600)\n"
+    "  --drift HZ           the receiver drifts: every signal moves by HZ per minute (0)\n"
+    "  --seed N             the noise's seed (1)\n"
+    "\n"
+    "Levels: a beacon's SNR is the power of its keyed tone (each tone, with both sidebands),\n"
+    "or of its keyed carrier, over the noise power in 2500 Hz around it -- the convention of\n"
+    "the audio synth's --snr, so that a beacon at --snr -18 here is as far below the noise\n"
+    "as a receiver's audio made with --snr -18. The noise is -40 dBFS across the band.\n";
+// ---- end of synth --iq
+
 }  // namespace
 
 std::string UsageText(Subcommand which) {
@@ -151,7 +191,8 @@ std::string UsageText(Subcommand which) {
         case Subcommand::Run:
             return std::string(kRun) + kSearchOptions + kImportOptions;
         case Subcommand::Synth:
-            return kSynth;
+        case Subcommand::SynthIq:
+            return std::string(kSynth) + kSynthIq;
         default:
             return kMain;
     }

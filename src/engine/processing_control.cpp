@@ -23,6 +23,7 @@ void CSorvantelDoc::OnStart() {
 }
 
 void CSorvantelDoc::ResetForStart() {
+    m_tRowsStart.reset();  // new rows: a recording's start is set again by whoever feeds it
     m_nLine = -1;
     m_nPeriodBin = -1;
     std::fill(std::begin(m_bLineSearched), std::end(m_bLineSearched), 0);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -200,6 +201,12 @@ public:
     void OnLogIdents();
     void OnLogDirectory();
     void WriteLogEntry();
+    // When an entry is logged: the stored rows' own time when they come from a recording whose
+    // start is known (m_tRowsStart), otherwise now. Its UTC day names the daily log file.
+    int64_t LogTimeUtc();
+    // The entry's stamp: the rows' time, else the stamp of a loaded file's name, else now, as
+    // "%Y%m%d %H%M " in UTC.
+    std::string LogTimeStamp();
     bool IsLogChecked() const { return m_bLogCheck != 0; }
 
     // Script interpreter (script.cpp) and batch search (batch_search.cpp)
@@ -292,6 +299,9 @@ public:
     int m_bLogCheck = 1;
     std::string m_strLogDirectory;
     std::string m_strTimeStamp;
+    // UTC seconds of the first stored row when the rows were made from a recording whose start
+    // is known (its chunks, its name or its file time); empty otherwise. Start and Load clear it.
+    std::optional<int64_t> m_tRowsStart;
 
     // Recording and playback.
     int m_bRecording = 0;
