@@ -22,7 +22,7 @@ namespace {
 
 // The line whose label is nearest to an audio frequency, as a double so that it can be
 // limited before it becomes an integer.
-double LabelLineOf(double toneHz, int bandLow, int bandWidth) {
+double LabelLineOf(double toneHz, int bandLow, double bandWidth) {
     return std::trunc((toneHz - bandLow) / bandWidth * 128.0 + 0.5);
 }
 
@@ -35,7 +35,7 @@ struct LineSpan {
 // label is that tone's frequency, so the search takes one line more below the range: a tone
 // at the range's lower edge lies there.
 LineSpan SearchedLines(const CSorvantelDoc& doc) {
-    const int bw = doc.m_nBandHigh - doc.m_nBandLow;
+    const double bw = static_cast<double>(doc.BandWidth());
     if (doc.m_nRows < 1 || bw <= 0) return {};
     double first = LabelLineOf(doc.m_dAutoToneMin, doc.m_nBandLow, bw) - 1.0;
     double last = LabelLineOf(doc.m_dAutoToneMax, doc.m_nBandLow, bw);
@@ -51,8 +51,8 @@ UnitRange DocumentUnits(const CSorvantelDoc& doc) {
 }
 
 int ProducerDecimation(const CSorvantelDoc& doc) {
-    const int width = doc.m_nBandHigh - doc.m_nBandLow;
-    return width > 0 ? std::max(1, 48000 / width) : 1;
+    const int64_t width = doc.BandWidth();
+    return width > 0 ? static_cast<int>(std::max<int64_t>(1, 48000 / width)) : 1;
 }
 
 SensitiveSearchInput StoredRowsInput(const CSorvantelDoc& doc, const LineSpan& span) {

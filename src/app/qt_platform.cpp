@@ -3,13 +3,13 @@
 #include <QApplication>
 #include <QCursor>
 #include <QFileDialog>
-#include <QMessageBox>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
 #include <cstdlib>
 #include <ctime>
 
+#include "app/plain_message_box.h"
 #include "engine/sorvantel_doc.h"
 #include "engine/system_calendar.h"
 
@@ -37,8 +37,26 @@ std::string EnvOrHome(const char* var, const char* homeSuffix) {
 QtPlatform::QtPlatform() = default;
 QtPlatform::~QtPlatform() = default;
 
-void QtPlatform::SetMainTitle(const std::string& title) {
-    if (mainWindow_) mainWindow_->setWindowTitle(Q(title));
+void QtPlatform::SetMainTitle(std::string_view title) {
+    title_.assign(title);  // keeps its capacity: no allocation once the longest title was seen
+    // While the engine processes, every row retitles the window, thousands of times a second
+    // when a recording is fed as fast as it can be read; only the last title before the event
+    // loop runs again can ever be seen, so the window takes that one, once per turn. Titles
+    // of commands outside processing are shown at once.
+    if (doc_ && doc_->m_bProcessing) {
+        if (!titlePending_) {
+            titlePending_ = true;
+            QMetaObject::invokeMethod(this, [this] { if (titlePending_) ShowTitle(); }, Qt::QueuedConnection);
+        }
+        return;
+    }
+    ShowTitle();
+}
+
+void QtPlatform::ShowTitle() {
+    titlePending_ = false;
+    if (!mainWindow_) return;
+    mainWindow_->setWindowTitle(QString::fromUtf8(title_.data(), static_cast<qsizetype>(title_.size())));
 }
 
 void QtPlatform::UpdateAllViews() {
@@ -60,13 +78,12 @@ void QtPlatform::SetWaitCursor(bool on) {
 }
 
 void QtPlatform::ShowMessage(const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, "Sorvantel", Q(text), QMessageBox::Ok, mainWindow_);
-    box.exec();
+    RunPlainMessageBox(mainWindow_, QMessageBox::NoIcon, Q(text), QMessageBox::Ok);
 }
 
 bool QtPlatform::AskYesNo(const std::string& text) {
-    QMessageBox box(QMessageBox::Question, "Sorvantel", Q(text), QMessageBox::Yes | QMessageBox::No, mainWindow_);
-    return box.exec() == QMessageBox::Yes;
+    return RunPlainMessageBox(mainWindow_, QMessageBox::Question, Q(text), QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
 }
 
 bool QtPlatform::OpenFileDialog(const FileDialogSpec& spec, std::string& path) {

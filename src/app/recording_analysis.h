@@ -18,6 +18,9 @@ class RecordingFeed;
 class RecordingAnalysis : public QObject {
     Q_OBJECT
 public:
+    // Why a recording is not analysed in Loran-C mode.
+    static const char* const kLoranRefusal;
+
     RecordingAnalysis(CSorvantelDoc& doc, IPlatformServices& platform, QObject* parent);
     ~RecordingAnalysis() override;
 

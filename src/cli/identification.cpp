@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "analysis/period_refinement.h"
+#include "audio/file/recording_start.h"
 #include "engine/sorvantel_doc.h"
 #include "engine/text_format.h"
 
@@ -27,11 +28,7 @@ std::string IdentLogEntry(CSorvantelDoc& doc) {
         entry += FormatC("%5.1lf kHz; sideband %7.3lf kHz; ", doc.m_dCarrierKHz, doc.RadioFrequencyKHz(offset));
     entry += FormatC("offset %6.1lf Hz; ", offset);
     entry += FormatC("period %5.2lf s", (doc.m_dPeriodMin + doc.m_dPeriodMax) / 2.0);
-    if (!doc.m_strTimeStamp.empty()) return doc.m_strTimeStamp + entry;
-    const CalendarTime utc = doc.Platform().ToUtc(doc.Platform().NowUtc());
-    return FormatC("%04d%02d%02d %02d%02d ", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour,
-                   utc.tm_min) +
-           entry;
+    return doc.LogTimeStamp() + entry;
 }
 
 double RefinementScore(const CSorvantelDoc& doc, int line, double periodSeconds) {
@@ -48,6 +45,11 @@ void IdentificationWatcher::SetSource(const std::string& file, double segmentSta
     file_ = file;
     segmentStart_ = segmentStartSeconds;
     armed_ = true;
+}
+
+void IdentificationWatcher::SetRecordingStart(std::optional<int64_t> utc, const std::string& source) {
+    recordingStart_ = utc;
+    recordingStartSource_ = utc ? source : std::string();
 }
 
 void IdentificationWatcher::OnViewsUpdated(CSorvantelDoc& doc) {
@@ -83,6 +85,9 @@ void IdentificationWatcher::OnViewsUpdated(CSorvantelDoc& doc) {
         id.heardStrongestSeconds = id.segmentStartSeconds + report.strongestSeconds;
     }
     id.logEntry = IdentLogEntry(doc);
+    id.stampUtc = doc.LogTimeUtc();
+    id.recordingStartUtc = recordingStart_;
+    id.recordingStartSource = recordingStartSource_;
     ++count_;
     if (onFound) onFound(id);
 }
@@ -148,7 +153,11 @@ std::string FormatIdentificationJson(const Identification& id) {
            ",\"score\":" + JsonNumber(id.score) + ",\"refinement_score\":" + JsonNumber(id.refinementScore) +
            ",\"tone_hz\":" + optional(id.toneHz, "%.2f") + ",\"heard_first_s\":" + optional(id.heardFirstSeconds, "%.1f") +
            ",\"heard_last_s\":" + optional(id.heardLastSeconds, "%.1f") +
-           ",\"heard_strongest_s\":" + optional(id.heardStrongestSeconds, "%.1f") + "}";
+           ",\"heard_strongest_s\":" + optional(id.heardStrongestSeconds, "%.1f") +
+           ",\"stamp_utc\":" + JsonString(FormatUtcIso(id.stampUtc)) + ",\"recording_start\":" +
+           (id.recordingStartUtc ? JsonString(FormatUtcIso(*id.recordingStartUtc)) : std::string("null")) +
+           ",\"recording_start_from\":" +
+           (id.recordingStartUtc ? JsonString(id.recordingStartSource) : std::string("null")) + "}";
 }
 
 }  // namespace sorv
