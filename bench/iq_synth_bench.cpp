@@ -21,7 +21,10 @@ sorv::IqSynthSpec Band(int beacons, bool noise) {
     for (int i = 0; i < beacons; ++i) {
         sorv::IqBeacon b;
         b.carrierKHz = 280.0 + 140.0 * i / beacons;
-        b.ident = "K" + std::to_string(i % 10);
+        // Appended rather than "K" + to_string(): GCC 12 warns falsely (-Wrestrict) on the
+        // inlined operator+ at -O3.
+        b.ident = "K";
+        b.ident += static_cast<char>('0' + i % 10);
         b.toneHz = i % 2 ? 400.0 : 1020.0;
         b.keying = i % 5 == 4 ? sorv::IqKeying::Carrier : sorv::IqKeying::Both;
         b.levelDb = -18.0 + i % 7 * 4.0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <thread>
 
 #include "analysis/detector_lines.h"
@@ -26,6 +27,9 @@ constexpr double kNoKeying = 3.0;         // noise units: harmonics this weak ho
 constexpr double kMultipleKeying = 7.0;   // ... and this strong carry keying of their own
 constexpr int kPeriodsPerHalf = 3;        // each interleaved half must hold this many periods
 constexpr int kNotchBins = 3;
+// A failed reading spares a line only where its keying stands out this much more (noise
+// units): the lines along a carrier's skirt would otherwise be read one by one.
+constexpr double kSpareMargin = 0.5;
 constexpr double kHeardScore = 3.0;       // a part of the recording in which the ident is heard
 constexpr int kWhereParts = 24;           // at most, for where it was heard
 constexpr double kLeastPartPeriods = 10.0;
@@ -69,7 +73,9 @@ private:
     double MeasureTone(int line, const Examined& e);
     void WhereHeard(const Examined& e, SensitiveDetection& d) const;
     bool SeenBefore(double hz, double period) const;
-    void TakeOut(double hz, double period);
+    // Takes the period's keying out of the lines around hz, except those where it stands
+    // above spareAbove noise units.
+    void TakeOut(double hz, double period, double spareAbove);
 
     const DetectorRows& rows_;
     const std::vector<int>& storedLine_;
@@ -365,10 +371,11 @@ bool SensitiveSearch::SeenBefore(double hz, double period) const {
     return false;
 }
 
-void SensitiveSearch::TakeOut(double hz, double period) {
+void SensitiveSearch::TakeOut(double hz, double period, double spareAbove) {
     for (size_t l = 0; l < state_.size(); ++l) {
         LineState& s = state_[l];
         if (!s.usable || std::fabs(rows_.LineHz(static_cast<int>(l)) - hz) > kNeighbourHz) continue;
+        if (KeyingScore(s.spectrum, 1.0 / period, kTopHz) > spareAbove) continue;
         s.spectrum.Notch(1.0 / period, kTopHz, kNotchBins);
         for (PeriodPeak& p : s.peaks) p.score = KeyingScore(s.spectrum, p.f0, kTopHz);
     }
@@ -415,9 +422,13 @@ std::vector<SensitiveDetection> SensitiveSearch::Run() {
         }
         if (settings_.observer) settings_.observer(record);
         if (read) {
-            // Whatever the verdict, the lines around carry no more of this period's keying.
-            heads_.push_back({hz, period});
-            TakeOut(hz, period);
+            // Whatever the verdict, the lines around carry no more of this period's keying:
+            // what leaks from it and clicks around it would only be read again. A reading
+            // that failed spares the lines where the keying stands further out of their own
+            // noise than here: a strong carrier's line holds a trace of a weak ident's keying
+            // beside it with more power than the ident's own line, and far less clearly.
+            if (record.accepted) heads_.push_back({hz, period});
+            TakeOut(hz, period, record.accepted ? std::numeric_limits<double>::infinity() : keyingScore + kSpareMargin);
         }
         // The candidate's own line carries none of it either, as found or as corrected.
         for (double f : {original, f0, 1.0 / period}) s.spectrum.Notch(f, kTopHz, kNotchBins);

@@ -80,6 +80,7 @@ void IdentificationWatcher::OnViewsUpdated(CSorvantelDoc& doc) {
     if (report.valid) {
         id.score = report.score;
         id.toneHz = report.toneHz;
+        if (report.dotSeconds > 0.0) id.readingWpm = 1.2 / report.dotSeconds;
         id.heardFirstSeconds = id.segmentStartSeconds + report.firstSeconds;
         id.heardLastSeconds = id.segmentStartSeconds + report.lastSeconds;
         id.heardStrongestSeconds = id.segmentStartSeconds + report.strongestSeconds;
@@ -151,7 +152,8 @@ std::string FormatIdentificationJson(const Identification& id) {
            ",\"rf_khz\":" + (id.rfKHz ? JsonNumber(*id.rfKHz) : std::string("null")) +
            ",\"period_s\":" + JsonNumber(id.periodSeconds) + ",\"wpm\":" + std::to_string(id.wpm) +
            ",\"score\":" + JsonNumber(id.score) + ",\"refinement_score\":" + JsonNumber(id.refinementScore) +
-           ",\"tone_hz\":" + optional(id.toneHz, "%.2f") + ",\"heard_first_s\":" + optional(id.heardFirstSeconds, "%.1f") +
+           ",\"tone_hz\":" + optional(id.toneHz, "%.2f") +
+           ",\"reading_wpm\":" + optional(id.readingWpm, "%.1f") + ",\"heard_first_s\":" + optional(id.heardFirstSeconds, "%.1f") +
            ",\"heard_last_s\":" + optional(id.heardLastSeconds, "%.1f") +
            ",\"heard_strongest_s\":" + optional(id.heardStrongestSeconds, "%.1f") +
            ",\"stamp_utc\":" + JsonString(FormatUtcIso(id.stampUtc)) + ",\"recording_start\":" +

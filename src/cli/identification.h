@@ -21,7 +21,7 @@ struct Identification {
     double offsetHz = 0.0;
     std::optional<double> rfKHz;  // only with a carrier and a sideband
     double periodSeconds = 0.0;   // the middle of the integrated range
-    int wpm = 0;
+    int wpm = 0;                  // as the program records it (the dash's rows)
     // The score of the detector that made the identification: the sensitive detector's fit in
     // noise deviations, or the designed refinement score.
     double score = 0.0;
@@ -29,6 +29,7 @@ struct Identification {
     // From the sensitive detector only: the tone measured between lines, and where in the file
     // (seconds from its start) the ident was heard.
     std::optional<double> toneHz;
+    std::optional<double> readingWpm;  // the speed of the dot the reading fitted
     std::optional<double> heardFirstSeconds, heardLastSeconds, heardStrongestSeconds;
     std::string logEntry;         // the ident-log entry, without its line end
     int64_t stampUtc = 0;         // the time it is logged at: the recording's, or now

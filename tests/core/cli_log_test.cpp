@@ -90,7 +90,7 @@ TEST(CliLog, JsonCarriesTheFieldsOfEachIdentification) {
     id.logEntry = "20090315 1425 DGU offset 1015.6 Hz; period  8.00 s";
     const auto o = test::FlatJson::Parse(FormatIdentificationJson(id));
     ASSERT_TRUE(o.has_value()) << FormatIdentificationJson(id);
-    EXPECT_EQ(o->size(), 17u);
+    EXPECT_EQ(o->size(), 18u);
     EXPECT_EQ(o->at("file").text, id.file);
     EXPECT_EQ(o->at("segment_start_s").number, 2097.152);
     EXPECT_EQ(o->at("line").number, 65);
@@ -111,19 +111,21 @@ TEST(CliLog, JsonCarriesTheFieldsOfEachIdentification) {
     EXPECT_EQ(started->at("recording_start_from").text, "bext chunk (local time)");
     // Only the sensitive detector measures the tone and where it was heard.
     EXPECT_EQ(o->at("refinement_score").number, 0.0);
-    for (const char* field : {"tone_hz", "heard_first_s", "heard_last_s", "heard_strongest_s"})
+    for (const char* field : {"tone_hz", "reading_wpm", "heard_first_s", "heard_last_s", "heard_strongest_s"})
         EXPECT_EQ(o->at(field).kind, test::JsonValue::Null) << field;
     id.refinementScore = 0.55;
     id.score = 22.4;
     id.toneHz = 1015.26;
+    id.readingWpm = 7.96;
     id.heardFirstSeconds = 0.0;
     id.heardLastSeconds = 1800.0;
-    id.heardStrongestSeconds = 471.25;
+    id.heardStrongestSeconds = 471.26;
     const auto s = test::FlatJson::Parse(FormatIdentificationJson(id));
     ASSERT_TRUE(s.has_value()) << FormatIdentificationJson(id);
     EXPECT_EQ(s->at("score").number, 22.4);
     EXPECT_EQ(s->at("refinement_score").number, 0.55);
     EXPECT_EQ(s->at("tone_hz").number, 1015.26);
+    EXPECT_EQ(s->at("reading_wpm").number, 8.0);  // to a tenth
     EXPECT_EQ(s->at("heard_first_s").number, 0.0);
     EXPECT_EQ(s->at("heard_last_s").number, 1800.0);
     EXPECT_EQ(s->at("heard_strongest_s").number, 471.3);  // to a tenth of a second

@@ -83,6 +83,10 @@ public:
             phase_.push_back(0.0);
         }
         for (size_t c = 0; c < spec.carrierHz.size(); ++c) carrierPhase_.push_back(6.283185307179586 * Uniform());
+        // The levels once: the drifting kind's mean noise power takes a thousand powers.
+        for (double hz : spec.carrierHz) carrierAmplitude_.push_back(std::sqrt(2.0 * 1000.0 * NoiseIn2500Hz(hz)));
+        for (const NoiseIdent& id : spec.idents)
+            identAmplitude_.push_back(std::sqrt(2.0 * std::pow(10.0, id.snrDb / 10.0) * NoiseIn2500Hz(id.toneHz)));
         nextCrash_ = NextCrashGap();
     }
 
@@ -202,15 +206,13 @@ private:
         }
         double v = noise;
         for (size_t c = 0; spec_.kind == NoiseKind::Carriers && c < spec_.carrierHz.size(); ++c) {
-            const double amplitude = std::sqrt(2.0 * 1000.0 * NoiseIn2500Hz(spec_.carrierHz[c]));
-            v += amplitude * std::sin(carrierPhase_[c] + 6.283185307179586 * spec_.carrierHz[c] * t);
+            v += carrierAmplitude_[c] * std::sin(carrierPhase_[c] + 6.283185307179586 * spec_.carrierHz[c] * t);
         }
         for (size_t i = 0; i < spec_.idents.size(); ++i) {
             const NoiseIdent& id = spec_.idents[i];
             const double key = KeyAt(i, t);
             if (key > 0.0) {
-                const double amplitude = std::sqrt(2.0 * std::pow(10.0, id.snrDb / 10.0) * NoiseIn2500Hz(id.toneHz));
-                v += amplitude * Fade(i, t) * key * std::sin(phase_[i]);
+                v += identAmplitude_[i] * Fade(i, t) * key * std::sin(phase_[i]);
             }
             phase_[i] += 6.283185307179586 * id.toneHz / 48000.0;
             if (phase_[i] >= 6.283185307179586) phase_[i] -= 6.283185307179586;
@@ -230,6 +232,7 @@ private:
     std::vector<std::vector<KeyMark>> keying_;
     std::vector<double> phase_;
     std::vector<double> carrierPhase_;
+    std::vector<double> carrierAmplitude_, identAmplitude_;
     double nextCrash_ = 0.0;
     int crashLeft_ = 0;
     double crashAmplitude_ = 0.0;
