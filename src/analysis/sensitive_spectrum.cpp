@@ -178,8 +178,20 @@ bool KeyingSpectrum::Compute(const double* series, int rows, double rowRate, dou
     return true;
 }
 
-// Divides each bin by the local noise level: the median of its block of bins over ln 2 (the
-// median of an exponential distribution is ln 2 times its mean), interpolated linearly between
+// The expected value of the (n/2 + 1)-th smallest of n exponential values of mean 1: the
+// median that nth_element picks. It approaches ln 2 only slowly (0.74 for 32 bins), and over
+// ln 2 a block's floor would stand some 7 % above its mean.
+namespace {
+double ExpectedMedian(size_t n) {
+    if (n == 0) return kLn2;
+    double sum = 0.0;
+    for (size_t i = 0; i <= n / 2; ++i) sum += 1.0 / static_cast<double>(n - i);
+    return sum;
+}
+}  // namespace
+
+// Divides each bin by the local noise level: the median of its block of bins over what the
+// median of as many exponential values is expected to be, interpolated linearly between
 // the block centres. A block with no power at all leaves its bins at 0.
 void KeyingSpectrum::NormaliseByFloor(int halfSize, std::vector<double>& raw) {
     const int used = static_cast<int>(raw.size());
@@ -195,7 +207,7 @@ void KeyingSpectrum::NormaliseByFloor(int halfSize, std::vector<double>& raw) {
         block.assign(raw.begin() + from, raw.begin() + to);
         const size_t mid = block.size() / 2;
         std::nth_element(block.begin(), block.begin() + static_cast<long>(mid), block.end());
-        level[static_cast<size_t>(b)] = block[mid] / kLn2;
+        level[static_cast<size_t>(b)] = block[mid] / ExpectedMedian(block.size());
     }
     power_.resize(raw.size());
     for (int k = 0; k < used; ++k) {
