@@ -82,7 +82,8 @@ private:
     SensitiveSearchSettings settings_;
     DetectorLines lines_;
     std::vector<LineState> state_;
-    std::vector<Head> heads_;
+    std::vector<Head> heads_;  // the idents accepted so far
+    PeriodFold foldWork_;
     UnitRange units_;
     double periodMin_ = 0.0;
     double periodMax_ = 0.0;
@@ -199,6 +200,11 @@ FoldedTrace SensitiveSearch::Fold(const std::vector<double>& series, double nois
 bool SensitiveSearch::Examine(int line, double period, Examined& e, CandidateRecord& record) {
     const LineState& s = state_[static_cast<size_t>(line)];
     lines_.Series(line, e.series);
+    // The keying of idents already accepted around here (a stronger one on the same line, or
+    // its leak) would stand in this fold as noise the line's spectrum does not know of.
+    for (const Head& h : heads_)
+        if (std::fabs(h.hz - rows_.LineHz(line)) <= kNeighbourHz)
+            RemovePeriodic(e.series.data(), rows_.Rows(), rows_.RowRate(), h.period, foldWork_);
     e.noisePerRow = s.noisePerRow;
     FoldedTrace trace = Fold(e.series, e.noisePerRow, period, -1);
     if (trace.Length() < 8) return false;
