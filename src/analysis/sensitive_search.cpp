@@ -34,6 +34,18 @@ constexpr double kHeardScore = 3.0;       // a part of the recording in which th
 constexpr int kWhereParts = 24;           // at most, for where it was heard
 constexpr double kLeastPartPeriods = 10.0;
 
+// A strong keying's harmonics leak into the bins around them, so that the harmonics between
+// those of a shorter period stand above the noise although nothing repeats at the longer one:
+// they then hold only a small share of the power the shorter period's harmonics carry.
+constexpr double kLeakShare = 0.02;
+bool OnlyLeaksBetween(const KeyingSpectrum& s, double f0, int parts) {
+    int between = 0, own = 0;
+    const double betweenSum = s.HarmonicSum(f0, kTopHz, parts, between);
+    const double ownSum = s.HarmonicSum(parts * f0, kTopHz, 0, own);
+    const double ownExcess = ownSum - own;
+    return between >= 1 && own >= 1 && ownExcess > 0.0 && betweenSum - between <= kLeakShare * ownExcess;
+}
+
 struct LineState {
     KeyingSpectrum spectrum;
     bool usable = false;
@@ -166,7 +178,8 @@ double SensitiveSearch::TruePeriodFrequency(const KeyingSpectrum& s, double f0) 
         bool shorter = false;
         for (int parts = 2; parts <= 3 && !shorter; ++parts) {
             if (parts * f0 > kTopHz / 2.0) continue;
-            if (RepeatsWithin(s, f0, parts, kTopHz, kNoKeying) && KeyingScore(s, parts * f0, kTopHz) >= kMultipleKeying) {
+            if ((RepeatsWithin(s, f0, parts, kTopHz, kNoKeying) || OnlyLeaksBetween(s, f0, parts)) &&
+                KeyingScore(s, parts * f0, kTopHz) >= kMultipleKeying) {
                 f0 *= parts;
                 shorter = true;
             }
