@@ -74,7 +74,7 @@ constexpr double kIqPeakLimit = 0.95;
 constexpr double kIqSynthMaxSeconds = 24.0 * 3600.0;
 constexpr size_t kIqSynthMaxSignals = 1000;
 
-// Empty when the spec can be synthesised, otherwise what is wrong with it.
+// Empty when the recording it describes can be synthesised, otherwise what is wrong with it.
 std::string CheckIqSynthSpec(const IqSynthSpec& spec);
 
 class IqSynthesiser {
@@ -119,7 +119,7 @@ private:
 };
 
 // The same recording as a stream, without a file: the samples a 32-bit float file of the
-// spec holds. Its start is the spec's, its centre the spec's centre.
+// description holds. Its start and centre are the ones described.
 std::unique_ptr<IqSource> MakeIqSynthSource(const IqSynthSpec& spec);
 
 }  // namespace sorv

@@ -94,7 +94,7 @@ public:
     explicit ReceiverAudio(const SynthSpec& spec);  // spec must pass CheckSynthSpec
 
     // The next samples of the recording; fewer (down to 0) at its end. Either width may be
-    // asked for whatever the spec's format; the samples are the same, rounded to 8 or 16 bits.
+    // asked for, whichever output format was chosen; the samples are the same, rounded to 8 or 16 bits.
     size_t Fill(uint8_t* out, size_t count);
     size_t Fill(int16_t* out, size_t count);
     uint64_t TotalSamples() const { return total_; }
