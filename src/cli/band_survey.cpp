@@ -1,0 +1,195 @@
+#include "cli/band_survey.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "audio/file/sample_conversion.h"
+#include "survey/channeliser.h"
+#include "survey/parallel.h"
+
+namespace sorv {
+
+namespace {
+
+constexpr double kChunkSeconds = 2.0;  // of the recording channelised between two hand-overs
+constexpr double kAudioNoiseCounts = 16.0;
+
+// Pass one: the average spectrum of the whole recording.
+bool MeasureSpectrum(IqSource& source, int threads, SurveyResult& result, const SurveyProgress& progress) {
+    const double rate = source.Info().sampleRate;
+    const int bins = AverageSpectrumBins(rate);
+    AverageSpectrumBuilder builder(rate, bins, threads);
+    std::vector<std::complex<float>> chunk(static_cast<size_t>(bins) * static_cast<size_t>(std::max(2, threads)));
+    const double total = static_cast<double>(source.Info().totalSamples) / rate;
+    uint64_t read = 0;
+    for (;;) {
+        const size_t n = source.Read(chunk.data(), chunk.size());
+        builder.Add(chunk.data(), n);
+        read += n;
+        if (progress) progress("spectrum", static_cast<double>(read) / rate, total);
+        if (n < chunk.size()) break;
+    }
+    result.readError = source.Error();
+    result.seconds = static_cast<double>(read) / rate;
+    result.spectrum = builder.Finish();
+    result.floor = NoiseFloor(result.spectrum);
+    return read > 0;
+}
+
+struct Channel {
+    Channel(const ChannelBank& bank, int index, const Carrier& c, double gain, const ChannelSearch& search)
+        : tap(bank, c.offsetHz), gain(gain),
+          identifier(index, c.offsetHz, tap.CarrierAudioHz(), tap.BasebandCarrierHz(), gain, search) {}
+    ChannelTap tap;
+    double gain;
+    ChannelIdentifier identifier;
+};
+
+struct Worker {
+    Worker(const ChannelGeometry& g, int blocks)
+        : scratch(g), in(static_cast<size_t>(g.blockSize)),
+          audio(static_cast<size_t>(g.audioHop) * static_cast<size_t>(blocks)),
+          bytes(audio.size()),
+          baseband(static_cast<size_t>(g.basebandHop) * static_cast<size_t>(blocks)) {}
+    ChannelScratch scratch;
+    ComplexBuffer in;
+    std::vector<float> audio;
+    std::vector<uint8_t> bytes;
+    std::vector<std::complex<float>> baseband;
+    EngineLane lane;
+};
+
+// Pass two: the recording in chunks of whole blocks; each chunk's blocks transformed on all
+// workers, then each channel's share of them rendered, converted and analysed on one.
+void Channelise(IqSource& source, const SurveyOptions& options, int threads, SurveyResult& result,
+                const SurveyProgress& progress) {
+    const int rate = static_cast<int>(source.Info().sampleRate);
+    const ChannelBank bank(rate);
+    const ChannelGeometry& g = bank.Geometry();
+    const int half = (g.filterLength - 1) / 2;
+    const int blocksPerChunk = std::max(1, static_cast<int>(std::lround(kChunkSeconds * rate / g.hop)));
+
+    std::vector<std::unique_ptr<Channel>> channels;
+    for (size_t i = 0; i < result.carriers.size(); ++i) {
+        const Carrier& c = result.carriers[i];
+        const double gain = ChannelGain(result.spectrum, result.floor, result.carriers, c.offsetHz);
+        channels.push_back(std::make_unique<Channel>(bank, static_cast<int>(i), c, gain, options.search));
+    }
+    std::vector<std::unique_ptr<Worker>> workers;
+    for (int w = 0; w < threads; ++w) workers.push_back(std::make_unique<Worker>(g, blocksPerChunk));
+    std::vector<ComplexBuffer> spectra;
+    for (int j = 0; j < blocksPerChunk; ++j) spectra.emplace_back(static_cast<size_t>(g.blockSize));
+
+    // The buffer holds recording samples from blockStart on: the blocks of one chunk and the
+    // overlap the last of them needs. Before the recording's start it holds silence.
+    const size_t overlap = static_cast<size_t>(g.blockSize - g.hop);
+    std::vector<std::complex<float>> buffer(static_cast<size_t>(blocksPerChunk) * g.hop + overlap);
+    size_t filled = static_cast<size_t>(half);
+    std::fill(buffer.begin(), buffer.begin() + half, std::complex<float>(0.0f, 0.0f));
+    uint64_t read = 0;
+    bool ended = false;
+    int64_t firstBlock = 0;
+    const double total = static_cast<double>(source.Info().totalSamples) / rate;
+    const uint64_t audioTotalLimit = ~0ULL;
+    (void)audioTotalLimit;
+
+    while (!ended) {
+        const size_t n = source.Read(buffer.data() + filled, buffer.size() - filled);
+        read += n;
+        filled += n;
+        if (filled < buffer.size()) {
+            ended = true;
+            std::fill(buffer.begin() + static_cast<long>(filled), buffer.end(), std::complex<float>(0.0f, 0.0f));
+        }
+        // Blocks whose new samples hold some of the recording.
+        const int64_t blocksNeeded = (static_cast<int64_t>(read) + g.hop - 1) / g.hop;
+        const int blocks = static_cast<int>(std::min<int64_t>(blocksPerChunk, blocksNeeded - firstBlock));
+        if (blocks <= 0) break;
+        ParallelFor(blocks, threads, [&](int j, int w) {
+            Worker& work = *workers[static_cast<size_t>(w)];
+            std::copy(buffer.begin() + static_cast<long>(j) * g.hop,
+                      buffer.begin() + static_cast<long>(j) * g.hop + g.blockSize, work.in.data());
+            bank.Transform(work.in.data(), spectra[static_cast<size_t>(j)].data());
+        });
+        // Audio of the recording's own length only: the last block's tail is silence.
+        const uint64_t recordingAudio = read * 48000 / static_cast<uint64_t>(rate);
+        const uint64_t chunkAudioStart = static_cast<uint64_t>(firstBlock) * static_cast<uint64_t>(g.audioHop);
+        const size_t audioCount = static_cast<size_t>(std::min<uint64_t>(
+            static_cast<uint64_t>(blocks) * g.audioHop, recordingAudio > chunkAudioStart ? recordingAudio - chunkAudioStart : 0));
+        const size_t basebandCount = audioCount / 10;
+        ParallelFor(static_cast<int>(channels.size()), threads, [&](int c, int w) {
+            Worker& work = *workers[static_cast<size_t>(w)];
+            Channel& ch = *channels[static_cast<size_t>(c)];
+            for (int j = 0; j < blocks; ++j)
+                ch.tap.Render(spectra[static_cast<size_t>(j)].data(), firstBlock + j, work.scratch,
+                              work.audio.data() + static_cast<size_t>(j) * g.audioHop,
+                              work.baseband.data() + static_cast<size_t>(j) * g.basebandHop);
+            U8Converter convert(ch.gain / 128.0);
+            for (size_t i = 0; i < audioCount; ++i) work.bytes[i] = convert.Convert(work.audio[i]);
+            ch.identifier.FeedAudio(work.lane, work.bytes.data(), audioCount);
+            ch.identifier.FeedBaseband(work.lane, work.baseband.data(), basebandCount);
+        });
+        firstBlock += blocks;
+        if (progress) progress("channels", static_cast<double>(firstBlock) * g.hop / rate, total);
+        // The next chunk starts with the overlap its first block needs.
+        std::copy(buffer.end() - static_cast<long>(overlap), buffer.end(), buffer.begin());
+        filled = overlap;
+    }
+    ParallelFor(static_cast<int>(channels.size()), threads, [&](int c, int w) {
+        channels[static_cast<size_t>(c)]->identifier.Finish(workers[static_cast<size_t>(w)]->lane);
+    });
+    std::vector<ChannelDetection> detections;
+    for (const auto& ch : channels) {
+        const auto& d = ch->identifier.Detections();
+        detections.insert(detections.end(), d.begin(), d.end());
+        result.clippedBlocks += ch->identifier.ClippedBlocks();
+    }
+    result.beacons = MergeDetections(detections);
+    if (result.readError.empty()) result.readError = source.Error();
+}
+
+}  // namespace
+
+double ChannelGain(const AverageSpectrum& spectrum, const std::vector<double>& floor,
+                   const std::vector<Carrier>& carriers, double carrierOffsetHz) {
+    double power = 0.0;
+    const int from = std::max(0, static_cast<int>(std::floor(spectrum.BinOfOffset(carrierOffsetHz - kChannelPassHz))));
+    const int to = std::min(spectrum.Bins() - 1, static_cast<int>(std::ceil(spectrum.BinOfOffset(carrierOffsetHz + kChannelPassHz))));
+    if (floor.size() == spectrum.power.size())
+        for (int i = from; i <= to; ++i) power += floor[static_cast<size_t>(i)];
+    for (const Carrier& c : carriers)
+        if (std::fabs(c.offsetHz - carrierOffsetHz) <= kChannelPassHz) power += c.power;
+    // The audio is the real part of the channel: half its power.
+    const double rms = std::sqrt(power / 2.0);
+    return rms > 0.0 ? std::min(kAudioNoiseCounts / rms, 1e9) : 128.0;
+}
+
+bool RunBandSurvey(const IqSourceOpener& open, const SurveyOptions& options, SurveyResult& result,
+                   std::string& message, const SurveyProgress& progress) {
+    result = SurveyResult();
+    const int threads = options.threads > 0 ? options.threads : SurveyThreads();
+    std::unique_ptr<IqSource> first = open(message);
+    if (!first) return false;
+    result.info = first->Info();
+    message = CheckChannelRate(result.info.sampleRate);
+    if (!message.empty()) return false;
+    if (!MeasureSpectrum(*first, threads, result, progress)) {
+        message = result.readError.empty() ? "the recording holds no samples" : result.readError;
+        return false;
+    }
+    first.reset();
+    if (options.carriersKHz.empty()) {
+        result.carriers = FindCarriers(result.spectrum);
+    } else {
+        for (double khz : options.carriersKHz)
+            result.carriers.push_back(CarrierAt(result.spectrum, result.floor, khz * 1000.0 - result.info.centreHz));
+    }
+    if (result.carriers.empty()) return true;
+    std::unique_ptr<IqSource> second = open(message);
+    if (!second) return false;
+    Channelise(*second, options, threads, result, progress);
+    return true;
+}
+
+}  // namespace sorv

@@ -1,0 +1,57 @@
+// The band survey: every beacon of an I/Q recording. Two passes over the recording: the first
+// makes its average spectrum and finds the carriers in it (or takes those given by hand); the
+// second channelises it, block by block, into one receiver's audio per carrier and runs each
+// channel through the engine and the detector on the machine's cores, so that the memory
+// used depends on the number of carriers, never on the recording's length.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/file/iq_source.h"
+#include "cli/channel_identifier.h"
+#include "survey/average_spectrum.h"
+#include "survey/beacon_merge.h"
+#include "survey/carrier_finder.h"
+
+namespace sorv {
+
+struct SurveyOptions {
+    std::vector<double> carriersKHz;  // given by hand (radio frequencies); empty: find them
+    ChannelSearch search;
+    int threads = 0;                  // 0: one per core
+};
+
+struct SurveyResult {
+    IqStreamInfo info;
+    double seconds = 0.0;             // of the recording read
+    AverageSpectrum spectrum;
+    std::vector<double> floor;        // the spectrum's noise floor, bin by bin
+    std::vector<Carrier> carriers;
+    std::vector<SurveyBeacon> beacons;
+    std::string readError;            // the recording ended early or could not be read whole
+    uint64_t clippedBlocks = 0;       // blocks of channel audio that reached the 8-bit limits
+    double RadioKHz(double offsetHz) const { return (info.centreHz + offsetHz) / 1000.0; }
+};
+
+// A fresh stream of the recording from its start, once per pass; null with a message when it
+// cannot be opened again.
+using IqSourceOpener = std::function<std::unique_ptr<IqSource>(std::string& message)>;
+
+// What the survey is doing, for a progress line: the stage ("spectrum", "channels"), seconds
+// of the recording done and in all (0 when unknown).
+using SurveyProgress = std::function<void(const std::string& stage, double done, double total)>;
+
+// False (with the message) only when the recording cannot be surveyed at all; a recording that
+// ends early is surveyed as far as it goes, with readError set.
+bool RunBandSurvey(const IqSourceOpener& open, const SurveyOptions& options, SurveyResult& result,
+                   std::string& message, const SurveyProgress& progress = {});
+
+// The gain (counts per full-scale unit) that puts a channel's steady content -- the noise and
+// the carriers in its band -- at 16 counts rms, as the audio import's automatic gain does.
+double ChannelGain(const AverageSpectrum& spectrum, const std::vector<double>& floor,
+                   const std::vector<Carrier>& carriers, double carrierOffsetHz);
+
+}  // namespace sorv

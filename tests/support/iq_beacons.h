@@ -1,0 +1,157 @@
+// Synthetic I/Q recordings for the band survey's tests and benchmarks: beacons around a
+// centre frequency, each a carrier with its Morse ident keyed on a tone in one or both
+// sidebands (amplitude modulation, in phase with the carrier) or on the carrier itself,
+// steady carriers without ident, and complex white Gaussian noise. Reproducible from the
+// seed (our own Box-Muller over mt19937).
+//
+// Levels are in dB over the noise in 2500 Hz: a keyed sideband of level L has the power
+// 10^(L/10) * noise * 2500 / rate, where noise is the total noise power of the recording.
+#pragma once
+
+#include <cmath>
+#include <complex>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "audio/file/iq_source.h"
+#include "audio/synth/morse_code.h"
+
+namespace sorv::test {
+
+enum class IqKeying { Upper, Lower, Both, Carrier };
+
+struct IqBeacon {
+    double offsetHz = 0.0;      // the carrier, from the centre
+    std::string ident = "DGU";
+    double toneHz = 1020.0;
+    double wpm = 8.0;
+    double periodSeconds = 8.0;
+    double firstSeconds = 0.5;
+    IqKeying keying = IqKeying::Both;
+    double toneDb = 0.0;        // each keyed sideband (or the keyed carrier)
+    double carrierDb = 6.0;     // the steady carrier (unused when the carrier is keyed)
+};
+
+struct IqSteadyCarrier {
+    double offsetHz = 0.0;
+    double levelDb = 0.0;
+};
+
+struct IqScene {
+    double rate = 48000.0;
+    double centreHz = 400000.0;
+    double seconds = 60.0;
+    double noisePower = 1e-4;   // full scale squared, over the whole recording's band
+    std::vector<IqBeacon> beacons;
+    std::vector<IqSteadyCarrier> carriers;
+    uint32_t seed = 1;
+};
+
+class IqBeaconSource : public IqSource {
+public:
+    explicit IqBeaconSource(const IqScene& scene) : scene_(scene), rng_(scene.seed) {
+        info_.sampleRate = scene.rate;
+        info_.centreHz = scene.centreHz;
+        info_.centreSource = "test";
+        info_.totalSamples = static_cast<uint64_t>(scene.seconds * scene.rate);
+        info_.description = "synthetic I/Q";
+        const double noiseIn2500 = scene.noisePower * 2500.0 / scene.rate;
+        for (const IqBeacon& b : scene_.beacons) {
+            Voice v;
+            v.beacon = &b;
+            v.marks = MorseKeying(b.ident, b.wpm);
+            v.sideband = std::sqrt(std::pow(10.0, b.toneDb / 10.0) * noiseIn2500);
+            v.carrier = b.keying == IqKeying::Carrier ? v.sideband : std::sqrt(std::pow(10.0, b.carrierDb / 10.0) * noiseIn2500);
+            v.carrierStep = std::polar(1.0, 2.0 * M_PI * b.offsetHz / scene.rate);
+            v.toneStep = std::polar(1.0, 2.0 * M_PI * b.toneHz / scene.rate);
+            voices_.push_back(v);
+        }
+        for (const IqSteadyCarrier& c : scene.carriers) {
+            Voice v;
+            v.carrier = std::sqrt(std::pow(10.0, c.levelDb / 10.0) * noiseIn2500);
+            v.carrierStep = std::polar(1.0, 2.0 * M_PI * c.offsetHz / scene.rate);
+            voices_.push_back(v);
+        }
+        noiseSigma_ = std::sqrt(scene.noisePower / 2.0);
+    }
+
+    const IqStreamInfo& Info() const override { return info_; }
+    const std::string& Error() const override { return error_; }
+
+    size_t Read(std::complex<float>* out, size_t count) override {
+        size_t i = 0;
+        for (; i < count && n_ < info_.totalSamples; ++i, ++n_) {
+            const double t = static_cast<double>(n_) / scene_.rate;
+            std::complex<double> z(noiseSigma_ * Gaussian(), noiseSigma_ * Gaussian());
+            for (Voice& v : voices_) {
+                const double key = v.beacon ? KeyAt(v, t) : 0.0;
+                std::complex<double> s = v.beacon && v.beacon->keying == IqKeying::Carrier ? key * v.carrier : v.carrier;
+                if (v.beacon && v.beacon->keying != IqKeying::Carrier && key > 0.0) {
+                    const double a = key * v.sideband;
+                    if (v.beacon->keying != IqKeying::Lower) s += a * v.tone;
+                    if (v.beacon->keying != IqKeying::Upper) s += a * std::conj(v.tone);
+                }
+                z += s * v.phase;
+                v.phase *= v.carrierStep;
+                v.tone *= v.toneStep;
+            }
+            if ((n_ & 8191) == 8191)
+                for (Voice& v : voices_) {
+                    v.phase /= std::abs(v.phase);
+                    v.tone /= std::abs(v.tone);
+                }
+            out[i] = std::complex<float>(static_cast<float>(z.real()), static_cast<float>(z.imag()));
+        }
+        return i;
+    }
+
+private:
+    struct Voice {
+        const IqBeacon* beacon = nullptr;  // null for a steady carrier
+        std::vector<KeyMark> marks;
+        double sideband = 0.0, carrier = 0.0;
+        std::complex<double> carrierStep{1.0, 0.0}, toneStep{1.0, 0.0};
+        std::complex<double> phase{1.0, 0.0}, tone{1.0, 0.0};
+    };
+
+    // The key-down envelope, with 4 ms raised-cosine edges against key clicks.
+    static double KeyAt(const Voice& v, double t) {
+        const IqBeacon& b = *v.beacon;
+        const double since = t - b.firstSeconds;
+        if (since < 0.0 || b.periodSeconds <= 0.0) return 0.0;
+        const double at = std::fmod(since, b.periodSeconds);
+        for (const KeyMark& m : v.marks) {
+            if (at < m.on || at >= m.off) continue;
+            const double edge = std::min(at - m.on, m.off - at);
+            return edge >= 0.004 ? 1.0 : 0.5 - 0.5 * std::cos(M_PI * edge / 0.004);
+        }
+        return 0.0;
+    }
+
+    double Uniform() { return (static_cast<double>(rng_() >> 8) + 0.5) / 16777216.0; }
+    double Gaussian() {
+        if (haveSpare_) {
+            haveSpare_ = false;
+            return spare_;
+        }
+        const double r = std::sqrt(-2.0 * std::log(Uniform()));
+        const double a = 2.0 * M_PI * Uniform();
+        spare_ = r * std::sin(a);
+        haveSpare_ = true;
+        return r * std::cos(a);
+    }
+
+    IqScene scene_;
+    IqStreamInfo info_;
+    std::string error_;
+    std::vector<Voice> voices_;
+    std::mt19937 rng_;
+    double noiseSigma_ = 0.0;
+    bool haveSpare_ = false;
+    double spare_ = 0.0;
+    uint64_t n_ = 0;
+};
+
+}  // namespace sorv::test
