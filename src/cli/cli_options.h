@@ -52,7 +52,20 @@ struct SynthCommand {
     SynthSpec spec;
 };
 
-enum class Subcommand { None, Help, Analyse, Search, Run, Synth };
+// survey: every beacon of I/Q recordings (see survey_command.cpp).
+struct SurveyCommand {
+    std::vector<std::string> files;
+    std::vector<double> carriersKHz;     // --carriers: by hand instead of found
+    std::optional<double> centreKHz;     // --centre-khz: for files that do not say
+    std::optional<double> rateHz;        // --rate: for raw files
+    double periodMin = 6.0, periodMax = 15.0;
+    bool combineSidebands = true;        // --single-sideband turns it off
+    std::string logDir;
+    std::string png;
+    enum class Format { Text, Json, Csv } format = Format::Text;
+};
+
+enum class Subcommand { None, Help, Analyse, Search, Run, Synth, Survey };
 
 struct CliCommand {
     Subcommand which = Subcommand::None;
@@ -61,6 +74,7 @@ struct CliCommand {
     SearchCommand search;
     RunCommand run;
     SynthCommand synth;
+    SurveyCommand survey;
 };
 
 // Parses the arguments after the program name. On a usage error returns false with the

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include <sndfile.h>
+
 #include "audio/file/iq_source.h"
 #include "audio/synth/morse_code.h"
 
@@ -153,5 +155,30 @@ private:
     double spare_ = 0.0;
     uint64_t n_ = 0;
 };
+
+// The scene as a two-channel 32-bit float WAV file (I first, Q second); false when the file
+// could not be written.
+inline bool WriteIqWav(const std::string& path, const IqScene& scene) {
+    SF_INFO sf{};
+    sf.samplerate = static_cast<int>(scene.rate);
+    sf.channels = 2;
+    sf.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &sf);
+    if (!f) return false;
+    IqBeaconSource source(scene);
+    std::vector<std::complex<float>> block(65536);
+    std::vector<float> frames(block.size() * 2);
+    bool ok = true;
+    for (;;) {
+        const size_t n = source.Read(block.data(), block.size());
+        for (size_t i = 0; i < n; ++i) {
+            frames[2 * i] = block[i].real();
+            frames[2 * i + 1] = block[i].imag();
+        }
+        ok = ok && sf_writef_float(f, frames.data(), static_cast<sf_count_t>(n)) == static_cast<sf_count_t>(n);
+        if (n < block.size()) break;
+    }
+    return sf_close(f) == 0 && ok;
+}
 
 }  // namespace sorv::test
