@@ -10,16 +10,16 @@ namespace {
 constexpr double kFloorBlockHz = 25.0;    // the floor is the median of medians of blocks this wide
 constexpr int kFloorBlocksEachSide = 12;  // ...over this many blocks to either side (about 600 Hz in all)
 constexpr int kPeakBinsEachSide = 3;      // a Hann-windowed tone keeps nearly all its power within these
-constexpr double kSkirtHz = 40.0;         // a keyed carrier's keying lines and a drifting one's smear
-constexpr double kSidebandMarginDb = 3.0; // a sideband is weaker than its carrier by at least this
+// A peak that belongs to a stronger one rather than being a carrier: the drift and keying
+// lines right beside a carrier, the keying's spread further out when far weaker (around a
+// keyed carrier, or around a keyed tone), and a keyed tone in a carrier's sideband.
+constexpr double kSkirtHz = 40.0;
+constexpr double kSpreadHz = 200.0, kSpreadDropDb = 30.0;
+constexpr double kFarSpreadHz = 400.0, kFarSpreadDropDb = 45.0;  // the keying of a very strong one
+constexpr double kSidebandDropDb = 3.0;  // a sideband is weaker than its carrier at least by this
 constexpr double kByHandReachHz = 25.0;
 
-// The audio tones beacons key, with room for their tolerance and the keying's own skirts:
-// peaks this far from a stronger carrier are its sidebands.
-bool AtSidebandDistance(double hz) {
-    const double d = std::fabs(hz);
-    return (d >= 330.0 && d <= 470.0) || (d >= 930.0 && d <= 1110.0);
-}
+bool AtSidebandDistance(double d) { return (d >= 330.0 && d <= 470.0) || (d >= 930.0 && d <= 1110.0); }
 
 double Median(std::vector<double>& v) {
     const size_t mid = v.size() / 2;
@@ -180,18 +180,22 @@ std::vector<Carrier> FindCarriers(const AverageSpectrum& s, const CarrierSearch&
     // Strongest first: a peak near a carrier already taken is its skirt, one at a tone's
     // distance from a clearly stronger carrier its sideband.
     std::sort(peaks.begin(), peaks.end(), [](const Peak& a, const Peak& b) { return a.power > b.power; });
-    std::vector<Peak> taken;
-    const double sidebandRatio = std::pow(10.0, kSidebandMarginDb / 10.0);
+    std::vector<Peak> taken, seen;
     for (const Peak& p : peaks) {
         bool belongs = false;
-        for (const Peak& t : taken) {
-            const double hz = (p.bin - t.bin) * s.binHz;
-            if (std::fabs(hz) <= kSkirtHz || (AtSidebandDistance(hz) && t.power >= sidebandRatio * p.power)) {
+        for (const Peak& t : seen) {
+            const double d = std::fabs(p.bin - t.bin) * s.binHz;
+            const double drop = 10.0 * std::log10(s.power[static_cast<size_t>(t.at)] / s.power[static_cast<size_t>(p.at)]);
+            if (d <= kSkirtHz || (d <= kSpreadHz && drop >= kSpreadDropDb) || (d <= kFarSpreadHz && drop >= kFarSpreadDropDb))
                 belongs = true;
-                break;
-            }
+        }
+        for (const Peak& t : taken) {
+            const double d = std::fabs(p.bin - t.bin) * s.binHz;
+            const double drop = 10.0 * std::log10(s.power[static_cast<size_t>(t.at)] / s.power[static_cast<size_t>(p.at)]);
+            if (AtSidebandDistance(d) && drop >= kSidebandDropDb) belongs = true;
         }
         if (!belongs) taken.push_back(p);
+        seen.push_back(p);
     }
     for (const Peak& p : taken) carriers.push_back(CarrierOf(s, floor, p));
     std::sort(carriers.begin(), carriers.end(), [](const Carrier& a, const Carrier& b) { return a.offsetHz < b.offsetHz; });

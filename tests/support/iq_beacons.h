@@ -8,6 +8,7 @@
 // 10^(L/10) * noise * 2500 / rate, where noise is the total noise power of the recording.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstdint>
@@ -84,27 +85,35 @@ public:
 
     size_t Read(std::complex<float>* out, size_t count) override {
         size_t i = 0;
-        for (; i < count && n_ < info_.totalSamples; ++i, ++n_) {
-            const double t = static_cast<double>(n_) / scene_.rate;
-            std::complex<double> z(noiseSigma_ * Gaussian(), noiseSigma_ * Gaussian());
+        while (i < count && n_ < info_.totalSamples) {
+            // The keying changes slowly: it is taken once per 32 samples, at their middle.
+            const size_t piece = static_cast<size_t>(std::min<uint64_t>({32, count - i, info_.totalSamples - n_}));
+            const double t = (static_cast<double>(n_) + piece / 2.0) / scene_.rate;
             for (Voice& v : voices_) {
-                const double key = v.beacon ? KeyAt(v, t) : 0.0;
-                std::complex<double> s = v.beacon && v.beacon->keying == IqKeying::Carrier ? key * v.carrier : v.carrier;
-                if (v.beacon && v.beacon->keying != IqKeying::Carrier && key > 0.0) {
-                    const double a = key * v.sideband;
-                    if (v.beacon->keying != IqKeying::Lower) s += a * v.tone;
-                    if (v.beacon->keying != IqKeying::Upper) s += a * std::conj(v.tone);
-                }
-                z += s * v.phase;
-                v.phase *= v.carrierStep;
-                v.tone *= v.toneStep;
+                v.key = v.beacon ? KeyAt(v, t) : 0.0;
+                const bool keyedCarrier = v.beacon && v.beacon->keying == IqKeying::Carrier;
+                v.carrierNow = keyedCarrier ? v.key * v.carrier : v.carrier;
+                const bool tone = v.beacon && !keyedCarrier && v.key > 0.0;
+                v.upperNow = tone && v.beacon->keying != IqKeying::Lower ? v.key * v.sideband : 0.0;
+                v.lowerNow = tone && v.beacon->keying != IqKeying::Upper ? v.key * v.sideband : 0.0;
             }
-            if ((n_ & 8191) == 8191)
+            for (size_t k = 0; k < piece; ++k, ++i, ++n_) {
+                std::complex<double> z(noiseSigma_ * Gaussian(), noiseSigma_ * Gaussian());
+                for (Voice& v : voices_) {
+                    std::complex<double> s = v.carrierNow;
+                    if (v.upperNow != 0.0) s += v.upperNow * v.tone;
+                    if (v.lowerNow != 0.0) s += v.lowerNow * std::conj(v.tone);
+                    z += s * v.phase;
+                    v.phase *= v.carrierStep;
+                    v.tone *= v.toneStep;
+                }
+                out[i] = std::complex<float>(static_cast<float>(z.real()), static_cast<float>(z.imag()));
+            }
+            if ((n_ & 8191) < piece)
                 for (Voice& v : voices_) {
                     v.phase /= std::abs(v.phase);
                     v.tone /= std::abs(v.tone);
                 }
-            out[i] = std::complex<float>(static_cast<float>(z.real()), static_cast<float>(z.imag()));
         }
         return i;
     }
@@ -116,6 +125,7 @@ private:
         double sideband = 0.0, carrier = 0.0;
         std::complex<double> carrierStep{1.0, 0.0}, toneStep{1.0, 0.0};
         std::complex<double> phase{1.0, 0.0}, tone{1.0, 0.0};
+        double key = 0.0, carrierNow = 0.0, upperNow = 0.0, lowerNow = 0.0;
     };
 
     // The key-down envelope, with 4 ms raised-cosine edges against key clicks.

@@ -1,0 +1,90 @@
+// The band survey at full size, run by hand (it takes minutes, so it is not registered with
+// ctest): twenty minutes of a 192 kHz I/Q recording with twelve beacons across 100 kHz -- tones
+// of 400 and 1020 Hz, one keyed carrier, one beacon 500 Hz from another, levels from strong to
+// -18 dB in 2500 Hz around the tone -- and two carriers without an ident. Every beacon must be
+// found at its carrier (within 20 Hz) with its ident, and nothing else reported.
+//
+//   build/tests/sorvantel_long_tests
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+#include "cli/band_survey.h"
+#include "support/iq_beacons.h"
+
+namespace sorv {
+namespace {
+
+using test::IqBeacon;
+using test::IqKeying;
+using test::IqScene;
+
+IqBeacon Beacon(double offsetHz, const char* ident, double toneHz, IqKeying keying, double toneDb, double period,
+                double wpm) {
+    IqBeacon b;
+    b.offsetHz = offsetHz;
+    b.ident = ident;
+    b.toneHz = toneHz;
+    b.keying = keying;
+    b.toneDb = toneDb;
+    b.periodSeconds = period;
+    b.wpm = wpm;
+    b.firstSeconds = 0.3 + std::fmod(offsetHz * 0.001, 3.0 + 0.5);
+    if (b.firstSeconds < 0) b.firstSeconds += 3.0;
+    return b;
+}
+
+IqScene TwelveBeacons(double seconds) {
+    IqScene s;
+    s.rate = 192000.0;
+    s.centreHz = 400000.0;
+    s.seconds = seconds;
+    s.seed = 7;
+    s.beacons = {
+        Beacon(-48000.0, "DGU", 1020.0, IqKeying::Both, 10.0, 8.0, 8.0),
+        Beacon(-39500.0, "KX", 400.0, IqKeying::Both, -6.0, 7.0, 7.0),
+        Beacon(-31000.0, "RAM", 1020.0, IqKeying::Both, -18.0, 9.0, 8.0),
+        Beacon(-22000.0, "SN", 400.0, IqKeying::Upper, -12.0, 6.5, 9.0),
+        Beacon(-13500.0, "OHM", 0.0, IqKeying::Carrier, -9.0, 10.0, 8.0),
+        Beacon(-4000.0, "TZ", 1020.0, IqKeying::Lower, -15.0, 8.5, 7.0),
+        Beacon(-3500.0, "YQ", 400.0, IqKeying::Both, -3.0, 11.0, 6.0),
+        Beacon(6000.0, "AB", 1020.0, IqKeying::Both, -18.0, 7.5, 8.0),
+        Beacon(15500.0, "LP", 400.0, IqKeying::Both, -15.0, 12.0, 7.0),
+        Beacon(24000.0, "NDB", 1020.0, IqKeying::Both, 0.0, 9.5, 10.0),
+        Beacon(37000.0, "WX", 400.0, IqKeying::Both, -9.0, 6.0, 8.0),
+        Beacon(49500.0, "FM", 1020.0, IqKeying::Upper, -18.0, 10.5, 7.0),
+    };
+    s.carriers = {{-27000.0, 6.0}, {31000.0, 0.0}};
+    return s;
+}
+
+TEST(BandSurveyLong, TwelveBeaconsInTwentyMinutes) {
+    const IqScene scene = TwelveBeacons(20 * 60.0);
+    const auto started = std::chrono::steady_clock::now();
+    SurveyResult result;
+    std::string message;
+    IqSourceOpener open = [&](std::string&) -> std::unique_ptr<IqSource> {
+        return std::make_unique<test::IqBeaconSource>(scene);
+    };
+    ASSERT_TRUE(RunBandSurvey(open, SurveyOptions{}, result, message)) << message;
+    std::printf("%.1f s (the synthesis included)\n",
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+    for (const Carrier& c : result.carriers) std::printf("carrier %+9.2f Hz  level %6.1f dB\n", c.offsetHz, c.LevelDb());
+    for (const SurveyBeacon& b : result.beacons)
+        std::printf("beacon %+9.2f Hz  %-4s %-7s %+7.1f Hz  period %6.3f  score %5.1f\n", b.carrierOffsetHz,
+                    b.ident.c_str(), SidebandName(b.sideband), b.toneOffsetHz, b.periodSeconds, b.score);
+    EXPECT_EQ(result.carriers.size(), scene.beacons.size() + scene.carriers.size());
+    ASSERT_EQ(result.beacons.size(), scene.beacons.size());
+    for (const IqBeacon& want : scene.beacons) {
+        bool found = false;
+        for (const SurveyBeacon& b : result.beacons)
+            found = found || (b.ident == want.ident && std::fabs(b.carrierOffsetHz - want.offsetHz) <= 20.0 &&
+                              std::fabs(b.periodSeconds - want.periodSeconds) < 0.05);
+        EXPECT_TRUE(found) << want.ident << " at " << want.offsetHz;
+    }
+}
+
+}  // namespace
+}  // namespace sorv
