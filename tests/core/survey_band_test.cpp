@@ -32,45 +32,102 @@ IqBeacon Beacon(double offsetHz, const std::string& ident, double toneHz, IqKeyi
     return b;
 }
 
-TEST(BandSurvey, FindsEachBeaconAtItsCarrier) {
+// A minute and a half of a 48 kHz recording: an amplitude-modulated beacon on 1020 Hz, one in
+// the upper sideband on 400 Hz, one in the lower on 1020 Hz 500 Hz from another, a keyed
+// carrier, and a carrier without ident.
+IqScene FourBeacons() {
     IqScene scene;
     scene.rate = 48000.0;
     scene.centreHz = 400000.0;
-    scene.seconds = 150.0;
-    scene.beacons = {Beacon(-9000.0, "DGU", 1020.0, IqKeying::Both, -6.0, 8.0),
-                     Beacon(-2000.0, "KX", 400.0, IqKeying::Upper, -3.0, 7.0),
+    scene.seconds = 100.0;
+    scene.beacons = {Beacon(-9000.0, "DGU", 1020.0, IqKeying::Both, -9.0, 8.0),
+                     Beacon(-2000.0, "KX", 400.0, IqKeying::Upper, -6.0, 7.0),
+                     Beacon(-1500.0, "TZ", 1020.0, IqKeying::Lower, -3.0, 9.5),
                      Beacon(5000.0, "RAM", 0.0, IqKeying::Carrier, -3.0, 9.0)};
+    for (IqBeacon& b : scene.beacons) b.carrierDb = b.toneDb + 8.0;
     scene.carriers = {{12000.0, 10.0}};
+    return scene;
+}
+
+const SurveyBeacon* Find(const SurveyResult& r, const std::string& ident) {
+    for (const SurveyBeacon& b : r.beacons)
+        if (b.ident == ident) return &b;
+    return nullptr;
+}
+
+TEST(BandSurvey, FindsEachBeaconAtItsCarrierAndNothingElse) {
+    const IqScene scene = FourBeacons();
     SurveyResult result;
     std::string message;
-    auto t0 = std::chrono::steady_clock::now();
-    std::string last;
-    auto progress = [&](const std::string& stage, double, double) {
-        if (stage != last) std::printf("%s at %.2f s\n", stage.c_str(), std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-        last = stage;
+    std::vector<std::string> stages;
+    auto progress = [&](const std::string& stage, double done, double total) {
+        if (stages.empty() || stages.back() != stage) stages.push_back(stage);
+        EXPECT_LE(done, total + 2.1);  // a chunk past the end at most
     };
     ASSERT_TRUE(RunBandSurvey(OpenerOf(scene), SurveyOptions{}, result, message, progress)) << message;
-    std::printf("done at %.2f s\n", std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    for (const Carrier& c : result.carriers) std::printf("carrier %.2f Hz peak %.1f dB level %.1f dB\n", c.offsetHz, c.peakDb, c.LevelDb());
-    for (const SurveyBeacon& b : result.beacons)
-        std::printf("beacon %.2f %s %s %+.1f P %.3f score %.1f wpm %d %.0f-%.0f\n", b.carrierOffsetHz, b.ident.c_str(),
-                    SidebandName(b.sideband), b.toneOffsetHz, b.periodSeconds, b.score, b.wpm, b.startSeconds, b.endSeconds);
+    EXPECT_EQ(stages, (std::vector<std::string>{"spectrum", "channels"}));
+    EXPECT_TRUE(result.readError.empty());
+    EXPECT_NEAR(result.seconds, 100.0, 1e-6);
+    ASSERT_EQ(result.carriers.size(), 5u);
+    ASSERT_EQ(result.beacons.size(), 4u);
+    struct Want {
+        const char* ident;
+        double offsetHz, period;
+        Sideband side;
+        double toneHz;
+    } wants[] = {{"DGU", -9000.0, 8.0, Sideband::Both, 1020.0},
+                 {"KX", -2000.0, 7.0, Sideband::Upper, 400.0},
+                 {"TZ", -1500.0, 9.5, Sideband::Lower, -1020.0},
+                 {"RAM", 5000.0, 9.0, Sideband::Carrier, 0.0}};
+    for (const Want& w : wants) {
+        SCOPED_TRACE(w.ident);
+        const SurveyBeacon* b = Find(result, w.ident);
+        ASSERT_NE(b, nullptr);
+        EXPECT_NEAR(b->carrierOffsetHz, w.offsetHz, 1.0);
+        EXPECT_NEAR(b->periodSeconds, w.period, 0.02);
+        EXPECT_EQ(b->sideband, w.side);
+        EXPECT_NEAR(b->toneOffsetHz, w.toneHz, kChannelLineHz);
+        EXPECT_GT(b->score, 7.0);
+        EXPECT_DOUBLE_EQ(b->startSeconds, 0.0);
+        EXPECT_NEAR(b->endSeconds, 100.0, 0.1);
+        EXPECT_NEAR(result.RadioKHz(b->carrierOffsetHz), 400.0 + w.offsetHz / 1000.0, 0.001);
+    }
+}
+
+TEST(BandSurvey, CarriersGivenByHandAreTheOnlyOnesSearched) {
+    IqScene scene = FourBeacons();
+    scene.seconds = 70.0;
+    SurveyOptions options;
+    options.carriersKHz = {390.995, 420.0};  // DGU, 5 Hz off; and nothing
+    SurveyResult result;
+    std::string message;
+    ASSERT_TRUE(RunBandSurvey(OpenerOf(scene), options, result, message)) << message;
+    ASSERT_EQ(result.carriers.size(), 2u);
+    EXPECT_NEAR(result.carriers[0].offsetHz, -9000.0, 0.2);  // moved onto its peak
+    EXPECT_TRUE(result.carriers[1].givenByHand);
+    EXPECT_FALSE(result.carriers[1].seenInSpectrum);
+    ASSERT_EQ(result.beacons.size(), 1u);
+    EXPECT_EQ(result.beacons[0].ident, "DGU");
+}
+
+TEST(BandSurvey, RecordingThatCannotBeSurveyed) {
+    SurveyResult result;
+    std::string message;
+    IqScene scene;
+    scene.rate = 96000.5;
+    EXPECT_FALSE(RunBandSurvey(OpenerOf(scene), SurveyOptions{}, result, message));
+    EXPECT_NE(message.find("whole number"), std::string::npos) << message;
+    scene.rate = 48000.0;
+    scene.seconds = 0.0;
+    EXPECT_FALSE(RunBandSurvey(OpenerOf(scene), SurveyOptions{}, result, message));
+    EXPECT_EQ(message, "the recording holds no samples");
+    auto refused = [](std::string& m) -> std::unique_ptr<IqSource> {
+        m = "x.wav: opening the recording: no such file";
+        return nullptr;
+    };
+    EXPECT_FALSE(RunBandSurvey(refused, SurveyOptions{}, result, message));
+    EXPECT_EQ(message, "x.wav: opening the recording: no such file");
 }
 
 }  // namespace
 }  // namespace sorv
-namespace sorv {
-namespace {
-TEST(SurveyScratch, WritesDemo) {
-    IqScene scene;
-    scene.rate = 48000.0;
-    scene.centreHz = 400000.0;
-    scene.seconds = 150.0;
-    scene.beacons = {Beacon(-9000.0, "DGU", 1020.0, IqKeying::Both, -6.0, 8.0),
-                     Beacon(-2000.0, "KX", 400.0, IqKeying::Upper, -3.0, 7.0),
-                     Beacon(5000.0, "RAM", 0.0, IqKeying::Carrier, -3.0, 9.0)};
-    scene.carriers = {{12000.0, 10.0}};
-    ASSERT_TRUE(test::WriteIqWav("/tmp/survey_demo.wav", scene));
-}
-}
-}
