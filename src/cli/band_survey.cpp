@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "audio/file/sample_conversion.h"
+#include "survey/channel_audio.h"
 #include "survey/channeliser.h"
 #include "survey/parallel.h"
 
@@ -91,8 +91,6 @@ void Channelise(IqSource& source, const SurveyOptions& options, int threads, Sur
     bool ended = false;
     int64_t firstBlock = 0;
     const double total = static_cast<double>(source.Info().totalSamples) / rate;
-    const uint64_t audioTotalLimit = ~0ULL;
-    (void)audioTotalLimit;
 
     while (!ended) {
         const size_t n = source.Read(buffer.data() + filled, buffer.size() - filled);
@@ -125,8 +123,7 @@ void Channelise(IqSource& source, const SurveyOptions& options, int threads, Sur
                 ch.tap.Render(spectra[static_cast<size_t>(j)].data(), firstBlock + j, work.scratch,
                               work.audio.data() + static_cast<size_t>(j) * g.audioHop,
                               work.baseband.data() + static_cast<size_t>(j) * g.basebandHop);
-            U8Converter convert(ch.gain / 128.0);
-            for (size_t i = 0; i < audioCount; ++i) work.bytes[i] = convert.Convert(work.audio[i]);
+            ToEngineSamples(work.audio.data(), audioCount, static_cast<float>(ch.gain), work.bytes.data());
             ch.identifier.FeedAudio(work.lane, work.bytes.data(), audioCount);
             ch.identifier.FeedBaseband(work.lane, work.baseband.data(), basebandCount);
         });

@@ -1,5 +1,7 @@
 #include "cli/channel_identifier.h"
 
+#include <algorithm>
+
 #include "analysis/sensitive_search.h"
 #include "survey/channel_layout.h"
 
@@ -64,9 +66,21 @@ void ChannelIdentifier::Search(EngineLane& lane, const LineHistory& rows, const 
     double (*scratch)[kLines] = lane.Scratch();
     const std::vector<int>& lines = rows.Lines();
     const int n = rows.Rows();
-    for (size_t i = 0; i < lines.size(); ++i)
-        for (int r = 0; r < n; ++r) scratch[r][lines[i]] = rows.At(r, static_cast<int>(i));
+    std::vector<double>& series = lane.Series();
     for (const LineGroup& g : groups) {
+        // The detector reads only the tone ranges where some line comes near its threshold.
+        double best = 0.0;
+        for (int line = g.first; line <= g.last; ++line) {
+            const int index = static_cast<int>(std::find(lines.begin(), lines.end(), line) - lines.begin());
+            series.resize(static_cast<size_t>(n));
+            for (int r = 0; r < n; ++r) series[static_cast<size_t>(r)] = rows.At(r, index);
+            best = std::max(best, lane.Prescreen().BestScore(series, kChannelRowRate, search_.periodMin, search_.periodMax));
+        }
+        if (best < kPrescreenThreshold) continue;
+        for (int line = g.first; line <= g.last; ++line) {
+            const int index = static_cast<int>(std::find(lines.begin(), lines.end(), line) - lines.begin());
+            for (int r = 0; r < n; ++r) scratch[r][line] = rows.At(r, index);
+        }
         SensitiveSearchInput in;
         in.power = scratch;
         in.rows = n;

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "cli/headless_document.h"
+#include "survey/keying_prescreen.h"
 
 namespace sorv {
 
@@ -43,10 +44,14 @@ public:
     // A rows x 128 store for the detector to read: the document's own, which Run overwrites
     // from row 0 before it reads any row.
     double (*Scratch())[kLines] { return hd_.doc->m_power.get(); }
+    KeyingPrescreen& Prescreen() { return prescreen_; }
+    std::vector<double>& Series() { return series_; }
 
 private:
     std::ostringstream messages_;
     HeadlessDocument hd_;
+    KeyingPrescreen prescreen_;
+    std::vector<double> series_;
 };
 
 }  // namespace sorv

@@ -127,10 +127,13 @@ void ChannelTap::Render(const std::complex<float>* spectrum, int64_t block, Chan
         const double phase = -2.0 * M_PI * static_cast<double>(turns) / static_cast<double>(n);
         return std::complex<float>(static_cast<float>(std::cos(phase)), static_cast<float>(std::sin(phase)));
     };
-    auto inputBin = [&](int d, std::complex<float>& x) {
+    // Complex products written out: the library's operator* checks each for infinities.
+    auto inputBin = [&](int d, const std::complex<float>& turn, std::complex<float>& x) {
         const int64_t k = static_cast<int64_t>(carrierBin_) + d;
         if (k < -n / 2 || k >= n - n / 2) return false;  // beyond the recording's band
-        x = spectrum[(k + n) % n] * bank_.Response(d);
+        const std::complex<float> v = spectrum[(k + n) % n];
+        const float r = bank_.Response(d);
+        x = {r * (v.real() * turn.real() - v.imag() * turn.imag()), r * (v.real() * turn.imag() + v.imag() * turn.real())};
         return true;
     };
 
@@ -140,7 +143,7 @@ void ChannelTap::Render(const std::complex<float>* spectrum, int64_t block, Chan
     for (int d = -w; d <= w; ++d) {
         std::complex<float> x;
         const int m = toneBin_ + d;
-        if (m > 0 && m < g.audioSize / 2 && inputBin(d, x)) bins[m] = x * audioTurn;
+        if (m > 0 && m < g.audioSize / 2 && inputBin(d, audioTurn, x)) bins[m] = x;
     }
     bank_.AudioPlan().Run(bins, scratch.audio.data());
     const int audioStart = static_cast<int>(static_cast<int64_t>(half) * 48000 / g.sampleRate);
@@ -151,7 +154,7 @@ void ChannelTap::Render(const std::complex<float>* spectrum, int64_t block, Chan
     const std::complex<float> basebandTurn = rotation(carrierBin_) * (1.0f / static_cast<float>(n));
     for (int d = -w; d <= w; ++d) {
         std::complex<float> x;
-        if (inputBin(d, x)) bb[(d + g.basebandSize) % g.basebandSize] = x * basebandTurn;
+        if (inputBin(d, basebandTurn, x)) bb[(d + g.basebandSize) % g.basebandSize] = x;
     }
     bank_.BasebandPlan().Run(bb, scratch.baseband.data());
     const int basebandStart = static_cast<int>(static_cast<int64_t>(half) * kBasebandRate / g.sampleRate);

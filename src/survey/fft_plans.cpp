@@ -33,6 +33,9 @@ FftPlan::FftPlan(Kind kind, int n, bool measure) : kind_(kind), n_(n) {
         case Kind::ComplexToReal:
             plan_ = fftwf_plan_dft_c2r_1d(n, AsFftw(a.data()), reinterpret_cast<float*>(b.data()), flags);
             break;
+        case Kind::RealToComplex:
+            plan_ = fftwf_plan_dft_r2c_1d(n, reinterpret_cast<float*>(a.data()), AsFftw(b.data()), flags);
+            break;
     }
     if (!plan_) throw std::bad_alloc();
 }
@@ -55,5 +58,7 @@ void FftPlan::Run(const std::complex<float>* in, std::complex<float>* out) const
 }
 
 void FftPlan::Run(std::complex<float>* in, float* out) const { fftwf_execute_dft_c2r(plan_, AsFftw(in), out); }
+
+void FftPlan::Run(float* in, std::complex<float>* out) const { fftwf_execute_dft_r2c(plan_, in, AsFftw(out)); }
 
 }  // namespace sorv

@@ -51,7 +51,7 @@ using RealBuffer = FftwBuffer<float>;
 // FftwBuffer (all are aligned alike).
 class FftPlan {
 public:
-    enum class Kind { Forward, Inverse, ComplexToReal };
+    enum class Kind { Forward, Inverse, ComplexToReal, RealToComplex };
     FftPlan() = default;
     // measure: let FFTW time candidate algorithms (worth it for sizes run thousands of times).
     FftPlan(Kind kind, int n, bool measure);
@@ -66,6 +66,8 @@ public:
     void Run(const std::complex<float>* in, std::complex<float>* out) const;
     // Complex to real: n / 2 + 1 values in (destroyed), n out.
     void Run(std::complex<float>* in, float* out) const;
+    // Real to complex: n values in, n / 2 + 1 out.
+    void Run(float* in, std::complex<float>* out) const;
 
 private:
     fftwf_plan plan_ = nullptr;

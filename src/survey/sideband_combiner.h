@@ -32,11 +32,12 @@ private:
     void Slot(double value, LineHistory& rows);
 
     std::vector<int> lines_;
-    std::vector<std::complex<double>> twiddles_;  // per line, 128 of them
+    std::vector<double> twiddleRe_, twiddleIm_;   // per line, 128 of them
     std::complex<double> step_;                   // the carrier offset's rotation per sample
     std::complex<double> turn_{1.0, 0.0};
     std::complex<double> carrier_{0.0, 0.0};      // the carrier, smoothed
     double smoothing_ = 0.0;
+    double inverseMagnitude_ = 0.0;  // of the smoothed carrier, renewed every 16 samples
     double slotScale_ = 0.0;
     uint64_t samples_ = 0;
     double pair_ = 0.0;
