@@ -13,29 +13,6 @@ namespace sorv {
 namespace {
 
 constexpr double kChunkSeconds = 2.0;  // of the recording channelised between two hand-overs
-constexpr double kAudioNoiseCounts = 16.0;
-
-// Pass one: the average spectrum of the whole recording.
-bool MeasureSpectrum(IqSource& source, int threads, SurveyResult& result, const SurveyProgress& progress) {
-    const double rate = source.Info().sampleRate;
-    const int bins = AverageSpectrumBins(rate);
-    AverageSpectrumBuilder builder(rate, bins, threads);
-    std::vector<std::complex<float>> chunk(static_cast<size_t>(bins) * static_cast<size_t>(std::max(2, threads)));
-    const double total = static_cast<double>(source.Info().totalSamples) / rate;
-    uint64_t read = 0;
-    for (;;) {
-        const size_t n = source.Read(chunk.data(), chunk.size());
-        builder.Add(chunk.data(), n);
-        read += n;
-        if (progress) progress("spectrum", static_cast<double>(read) / rate, total);
-        if (n < chunk.size()) break;
-    }
-    result.readError = source.Error();
-    result.seconds = static_cast<double>(read) / rate;
-    result.spectrum = builder.Finish();
-    result.floor = NoiseFloor(result.spectrum);
-    return read > 0;
-}
 
 struct Channel {
     Channel(const ChannelBank& bank, int index, const Carrier& c, double gain, const ChannelSearch& search)
@@ -73,7 +50,7 @@ void Channelise(IqSource& source, const SurveyOptions& options, int threads, Sur
     std::vector<std::unique_ptr<Channel>> channels;
     for (size_t i = 0; i < result.carriers.size(); ++i) {
         const Carrier& c = result.carriers[i];
-        const double gain = ChannelGain(result.spectrum, result.floor, result.carriers, c.offsetHz);
+        const double gain = ChannelGain(result, c.offsetHz);
         channels.push_back(std::make_unique<Channel>(bank, static_cast<int>(i), c, gain, options.search));
     }
     std::vector<std::unique_ptr<Worker>> workers;
@@ -148,20 +125,6 @@ void Channelise(IqSource& source, const SurveyOptions& options, int threads, Sur
 
 }  // namespace
 
-double ChannelGain(const AverageSpectrum& spectrum, const std::vector<double>& floor,
-                   const std::vector<Carrier>& carriers, double carrierOffsetHz) {
-    double power = 0.0;
-    const int from = std::max(0, static_cast<int>(std::floor(spectrum.BinOfOffset(carrierOffsetHz - kChannelPassHz))));
-    const int to = std::min(spectrum.Bins() - 1, static_cast<int>(std::ceil(spectrum.BinOfOffset(carrierOffsetHz + kChannelPassHz))));
-    if (floor.size() == spectrum.power.size())
-        for (int i = from; i <= to; ++i) power += floor[static_cast<size_t>(i)];
-    for (const Carrier& c : carriers)
-        if (std::fabs(c.offsetHz - carrierOffsetHz) <= kChannelPassHz) power += c.power;
-    // The audio is the real part of the channel: half its power.
-    const double rms = std::sqrt(power / 2.0);
-    return rms > 0.0 ? std::min(kAudioNoiseCounts / rms, 1e9) : 128.0;
-}
-
 bool RunBandSurvey(const IqSourceOpener& open, const SurveyOptions& options, SurveyResult& result,
                    std::string& message, const SurveyProgress& progress) {
     result = SurveyResult();
@@ -171,17 +134,14 @@ bool RunBandSurvey(const IqSourceOpener& open, const SurveyOptions& options, Sur
     result.info = first->Info();
     message = CheckChannelRate(result.info.sampleRate);
     if (!message.empty()) return false;
-    if (!MeasureSpectrum(*first, threads, result, progress)) {
+    auto scanProgress = [&](double done, double total) {
+        if (progress) progress("spectrum", done, total);
+    };
+    if (!ScanBand(*first, options.carriersKHz, threads, result, scanProgress)) {
         message = result.readError.empty() ? "the recording holds no samples" : result.readError;
         return false;
     }
     first.reset();
-    if (options.carriersKHz.empty()) {
-        result.carriers = FindCarriers(result.spectrum);
-    } else {
-        for (double khz : options.carriersKHz)
-            result.carriers.push_back(CarrierAt(result.spectrum, result.floor, khz * 1000.0 - result.info.centreHz));
-    }
     if (result.carriers.empty()) return true;
     std::unique_ptr<IqSource> second = open(message);
     if (!second) return false;

@@ -12,9 +12,8 @@
 
 #include "audio/file/iq_source.h"
 #include "cli/channel_identifier.h"
-#include "survey/average_spectrum.h"
+#include "survey/band_scan.h"
 #include "survey/beacon_merge.h"
-#include "survey/carrier_finder.h"
 
 namespace sorv {
 
@@ -24,16 +23,9 @@ struct SurveyOptions {
     int threads = 0;                  // 0: one per core
 };
 
-struct SurveyResult {
-    IqStreamInfo info;
-    double seconds = 0.0;             // of the recording read
-    AverageSpectrum spectrum;
-    std::vector<double> floor;        // the spectrum's noise floor, bin by bin
-    std::vector<Carrier> carriers;
+struct SurveyResult : BandScan {
     std::vector<SurveyBeacon> beacons;
-    std::string readError;            // the recording ended early or could not be read whole
     uint64_t clippedBlocks = 0;       // blocks of channel audio that reached the 8-bit limits
-    double RadioKHz(double offsetHz) const { return (info.centreHz + offsetHz) / 1000.0; }
 };
 
 // A fresh stream of the recording from its start, once per pass; null with a message when it
@@ -48,10 +40,5 @@ using SurveyProgress = std::function<void(const std::string& stage, double done,
 // ends early is surveyed as far as it goes, with readError set.
 bool RunBandSurvey(const IqSourceOpener& open, const SurveyOptions& options, SurveyResult& result,
                    std::string& message, const SurveyProgress& progress = {});
-
-// The gain (counts per full-scale unit) that puts a channel's steady content -- the noise and
-// the carriers in its band -- at 16 counts rms, as the audio import's automatic gain does.
-double ChannelGain(const AverageSpectrum& spectrum, const std::vector<double>& floor,
-                   const std::vector<Carrier>& carriers, double carrierOffsetHz);
 
 }  // namespace sorv

@@ -8,7 +8,7 @@
 #include "cli/cli_session.h"
 #include "cli/headless_document.h"
 #include "cli/identification.h"
-#include "cli/survey_input.h"
+#include "survey/iq_input.h"
 #include "engine/text_format.h"
 #include "survey/band_picture.h"
 
@@ -62,8 +62,10 @@ private:
         options.search.combineSidebands = command_.combineSidebands;
         // The messages name the file already; the session's failure line names it too.
         IqSourceOpener open = [&](std::string& message) {
-            std::unique_ptr<IqSource> source = OpenSurveyRecording(path, command_, message);
-            return source;
+            IqInputOptions input;
+            input.centreKHz = command_.centreKHz;
+            input.rateHz = command_.rateHz;
+            return OpenIqInput(path, input, message);
         };
         const std::string name = FileNameOf(path);
         auto progress = [&](const std::string& stage, double done, double total) {

@@ -1,9 +1,10 @@
 // Two-channel WAV files through libsndfile, I in the first channel and Q in the second; the
-// centre frequency from --centre-khz.
-#include "cli/survey_input.h"
+// centre frequency from the options or from the file name ("..._404kHz...").
+#include "survey/iq_input.h"
 
 #include <sndfile.h>
 
+#include <regex>
 #include <vector>
 
 #include "engine/text_format.h"
@@ -14,10 +15,10 @@ namespace {
 
 class WavIqSource : public IqSource {
 public:
-    WavIqSource(SNDFILE* file, const SF_INFO& sf, double centreHz) : file_(file) {
+    WavIqSource(SNDFILE* file, const SF_INFO& sf, double centreHz, const std::string& centreSource) : file_(file) {
         info_.sampleRate = sf.samplerate;
         info_.centreHz = centreHz;
-        info_.centreSource = "--centre-khz";
+        info_.centreSource = centreSource;
         info_.totalSamples = static_cast<uint64_t>(sf.frames);
         info_.description = FormatC("WAV, %d Hz", sf.samplerate);
     }
@@ -44,10 +45,27 @@ private:
     uint64_t delivered_ = 0;
 };
 
+std::optional<double> CentreFromName(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::smatch m;
+    if (!std::regex_search(name, m, std::regex("[_. -]([0-9]+(\\.[0-9]+)?)[kK][hH][zZ]"))) return std::nullopt;
+    double khz = 0.0;
+    if (!ScanDouble(m[1].str().c_str(), khz) || !(khz > 0.0)) return std::nullopt;
+    return khz;
+}
+
 }  // namespace
 
-std::unique_ptr<IqSource> OpenSurveyRecording(const std::string& path, const SurveyCommand& command,
-                                              std::string& message) {
+bool IsIqRecording(const std::string& path) {
+    SF_INFO sf{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &sf);
+    if (!file) return false;
+    sf_close(file);
+    return sf.channels == 2 && (sf.samplerate > 48000 || CentreFromName(path).has_value());
+}
+
+std::unique_ptr<IqSource> OpenIqInput(const std::string& path, const IqInputOptions& options, std::string& message) {
     SF_INFO sf{};
     SNDFILE* file = sf_open(path.c_str(), SFM_READ, &sf);
     if (!file) {
@@ -59,12 +77,18 @@ std::unique_ptr<IqSource> OpenSurveyRecording(const std::string& path, const Sur
         message = path + ": not an I/Q recording (it has " + std::to_string(sf.channels) + " channels, not 2)";
         return nullptr;
     }
-    if (!command.centreKHz) {
+    std::optional<double> centre = options.centreKHz;
+    std::string source = "--centre-khz";
+    if (!centre) {
+        centre = CentreFromName(path);
+        source = "file name";
+    }
+    if (!centre) {
         sf_close(file);
         message = path + ": the recording does not give its centre frequency: give it with --centre-khz";
         return nullptr;
     }
-    return std::make_unique<WavIqSource>(file, sf, *command.centreKHz * 1000.0);
+    return std::make_unique<WavIqSource>(file, sf, *centre * 1000.0, source);
 }
 
 }  // namespace sorv
