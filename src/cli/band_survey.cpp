@@ -39,8 +39,8 @@ struct Worker {
 
 // Pass two: the recording in chunks of whole blocks; each chunk's blocks transformed on all
 // workers, then each channel's share of them rendered, converted and analysed on one.
-void Channelise(IqSource& source, const SurveyOptions& options, int threads, SurveyResult& result,
-                const SurveyProgress& progress) {
+void Channelise(IqSource& source, size_t firstCarrier, size_t carriers, const SurveyOptions& options, int threads,
+                SurveyResult& result, std::vector<ChannelDetection>& detections, const SurveyProgress& progress) {
     const int rate = static_cast<int>(source.Info().sampleRate);
     const ChannelBank bank(rate);
     const ChannelGeometry& g = bank.Geometry();
@@ -48,7 +48,7 @@ void Channelise(IqSource& source, const SurveyOptions& options, int threads, Sur
     const int blocksPerChunk = std::max(1, static_cast<int>(std::lround(kChunkSeconds * rate / g.hop)));
 
     std::vector<std::unique_ptr<Channel>> channels;
-    for (size_t i = 0; i < result.carriers.size(); ++i) {
+    for (size_t i = firstCarrier; i < firstCarrier + carriers; ++i) {
         const Carrier& c = result.carriers[i];
         const double gain = ChannelGain(result, c.offsetHz);
         channels.push_back(std::make_unique<Channel>(bank, static_cast<int>(i), c, gain, options.search));
@@ -113,13 +113,11 @@ void Channelise(IqSource& source, const SurveyOptions& options, int threads, Sur
     ParallelFor(static_cast<int>(channels.size()), threads, [&](int c, int w) {
         channels[static_cast<size_t>(c)]->identifier.Finish(workers[static_cast<size_t>(w)]->lane);
     });
-    std::vector<ChannelDetection> detections;
     for (const auto& ch : channels) {
         const auto& d = ch->identifier.Detections();
         detections.insert(detections.end(), d.begin(), d.end());
         result.clippedBlocks += ch->identifier.ClippedBlocks();
     }
-    result.beacons = MergeDetections(detections);
     if (result.readError.empty()) result.readError = source.Error();
 }
 
@@ -142,10 +140,15 @@ bool RunBandSurvey(const IqSourceOpener& open, const SurveyOptions& options, Sur
         return false;
     }
     first.reset();
-    if (result.carriers.empty()) return true;
-    std::unique_ptr<IqSource> second = open(message);
-    if (!second) return false;
-    Channelise(*second, options, threads, result, progress);
+    std::vector<ChannelDetection> detections;
+    const size_t perPass = static_cast<size_t>(std::max(1, options.channelsPerPass));
+    for (size_t first = 0; first < result.carriers.size(); first += perPass) {
+        std::unique_ptr<IqSource> again = open(message);
+        if (!again) return false;
+        const size_t count = std::min(perPass, result.carriers.size() - first);
+        Channelise(*again, first, count, options, threads, result, detections, progress);
+    }
+    result.beacons = MergeDetections(detections);
     return true;
 }
 

@@ -21,6 +21,9 @@ struct SurveyOptions {
     std::vector<double> carriersKHz;  // given by hand (radio frequencies); empty: find them
     ChannelSearch search;
     int threads = 0;                  // 0: one per core
+    // Channels analysed in one pass over the recording: each keeps about 12 MB of rows, so
+    // that a wide band with more carriers than this is channelised in several passes.
+    int channelsPerPass = 80;
 };
 
 struct SurveyResult : BandScan {

@@ -110,6 +110,31 @@ TEST(BandSurvey, CarriersGivenByHandAreTheOnlyOnesSearched) {
     EXPECT_EQ(result.beacons[0].ident, "DGU");
 }
 
+TEST(BandSurvey, SeveralPassesAndOneThreadFindTheSame) {
+    IqScene scene = FourBeacons();
+    scene.seconds = 56.0;  // DGU, KX and RAM repeat six times
+    SurveyResult together, apart;
+    std::string message;
+    ASSERT_TRUE(RunBandSurvey(OpenerOf(scene), SurveyOptions{}, together, message)) << message;
+    SurveyOptions options;
+    options.channelsPerPass = 2;  // five carriers: three passes
+    options.threads = 1;
+    int opened = 0;
+    IqSourceOpener counting = [&](std::string&) -> std::unique_ptr<IqSource> {
+        ++opened;
+        return std::make_unique<IqBeaconSource>(scene);
+    };
+    ASSERT_TRUE(RunBandSurvey(counting, options, apart, message)) << message;
+    EXPECT_EQ(opened, 4);
+    ASSERT_EQ(apart.beacons.size(), together.beacons.size());
+    ASSERT_GE(together.beacons.size(), 3u);
+    for (size_t i = 0; i < together.beacons.size(); ++i) {
+        EXPECT_EQ(apart.beacons[i].ident, together.beacons[i].ident);
+        EXPECT_EQ(apart.beacons[i].carrierOffsetHz, together.beacons[i].carrierOffsetHz);
+        EXPECT_EQ(apart.beacons[i].score, together.beacons[i].score);  // the same rows, bit for bit
+    }
+}
+
 TEST(BandSurvey, RecordingThatCannotBeSurveyed) {
     SurveyResult result;
     std::string message;
