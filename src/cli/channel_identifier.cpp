@@ -43,15 +43,14 @@ void ChannelIdentifier::AddReceiverRow(EngineLane& lane, const double* row) {
 
 void ChannelIdentifier::FeedBaseband(EngineLane& lane, const std::complex<float>* baseband, size_t count) {
     if (!search_.combineSidebands) return;
-    // In pieces, so that a stretch is searched the moment it is complete.
-    constexpr size_t kPiece = 4800;
-    for (size_t at = 0; at < count; at += kPiece) {
-        combiner_.Add(baseband + at, std::min(kPiece, count - at), combined_);
-        if (combined_.Rows() < kMaxRows) continue;
+    // Row by row, so that a stretch is searched the moment it is complete, at the store's size.
+    combiner_.Add(baseband, count, [&](const double* row) {
+        combined_.AddRow(row);
+        if (combined_.Rows() < kMaxRows) return;
         Search(lane, combined_, CombinedLineGroups(), combinedRowsBefore_);
         combinedRowsBefore_ += combined_.Rows();
         combined_.Clear();
-    }
+    });
 }
 
 void ChannelIdentifier::Finish(EngineLane& lane) {
@@ -65,7 +64,7 @@ void ChannelIdentifier::Search(EngineLane& lane, const LineHistory& rows, const 
                                int rowsBefore) {
     double (*scratch)[kLines] = lane.Scratch();
     const std::vector<int>& lines = rows.Lines();
-    const int n = rows.Rows();
+    const int n = std::min(rows.Rows(), kMaxRows);  // a stretch is never longer; the scratch holds no more
     std::vector<double>& series = lane.Series();
     for (const LineGroup& g : groups) {
         // The detector reads only the tone ranges where some line comes near its threshold.

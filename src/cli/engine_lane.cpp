@@ -39,7 +39,9 @@ bool EngineLane::Run(ProducerState& state, const uint8_t* audio, size_t count,
         doc.m_nRows = 0;
         doc.ProcessAudioBlock(audio + at, n);
         clipped = clipped || doc.m_bClipping;
-        for (int r = 0; r < doc.m_nRows; ++r) onRow(doc.m_power[r]);
+        // Copied out first: a row may end a stretch, whose search uses the store as scratch.
+        rows_.assign(&doc.m_power[0][0], &doc.m_power[0][0] + static_cast<size_t>(doc.m_nRows) * kLines);
+        for (int r = 0; r < doc.m_nRows; ++r) onRow(rows_.data() + static_cast<size_t>(r) * kLines);
         at += n;
     }
     doc.m_nRows = 0;

@@ -52,6 +52,7 @@ private:
     HeadlessDocument hd_;
     KeyingPrescreen prescreen_;
     std::vector<double> series_;
+    std::vector<double> rows_;  // the rows of the block just processed
 };
 
 }  // namespace sorv

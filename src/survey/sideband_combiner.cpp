@@ -34,7 +34,8 @@ SidebandCombiner::SidebandCombiner(double carrierHz, double gain, std::vector<in
     }
 }
 
-void SidebandCombiner::Add(const std::complex<float>* baseband, size_t count, LineHistory& rows) {
+void SidebandCombiner::Add(const std::complex<float>* baseband, size_t count,
+                           const std::function<void(const double*)>& onRow) {
     // Complex products written out: the library's operator* checks every product for
     // infinities, which would make this loop several times slower.
     double tr = turn_.real(), ti = turn_.imag();
@@ -63,14 +64,14 @@ void SidebandCombiner::Add(const std::complex<float>* baseband, size_t count, Li
         if (samples_ & 1) {
             pair_ = inPhase;
         } else {
-            Slot((pair_ + inPhase) * slotScale_, rows);
+            Slot((pair_ + inPhase) * slotScale_, onRow);
         }
     }
     turn_ = {tr, ti};
     carrier_ = {cr, ci};
 }
 
-void SidebandCombiner::Slot(double value, LineHistory& rows) {
+void SidebandCombiner::Slot(double value, const std::function<void(const double*)>& onRow) {
     ring_[ringPos_] = value;
     ringPos_ = (ringPos_ + 1) % 128;
     if (++slots_ % kSlotsPerRow != 0) return;
@@ -87,7 +88,7 @@ void SidebandCombiner::Slot(double value, LineHistory& rows) {
         }
         row_[i] = sr * sr + si * si;
     }
-    rows.AddRow(row_.data());
+    onRow(row_.data());
 }
 
 }  // namespace sorv

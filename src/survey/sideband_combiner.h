@@ -13,6 +13,7 @@
 #include <complex>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "survey/line_history.h"
@@ -25,11 +26,16 @@ public:
     // unit, as the channel's audio is scaled; lines: the producer's line numbers to make.
     SidebandCombiner(double carrierHz, double gain, std::vector<int> lines);
 
-    // Baseband samples at 4800 a second; each completed row goes to rows.
-    void Add(const std::complex<float>* baseband, size_t count, LineHistory& rows);
+    // Baseband samples at 4800 a second; each completed row (the lines' powers, in the order
+    // given) goes to onRow.
+    void Add(const std::complex<float>* baseband, size_t count, const std::function<void(const double*)>& onRow);
+    // The same, appending the rows.
+    void Add(const std::complex<float>* baseband, size_t count, LineHistory& rows) {
+        Add(baseband, count, [&rows](const double* row) { rows.AddRow(row); });
+    }
 
 private:
-    void Slot(double value, LineHistory& rows);
+    void Slot(double value, const std::function<void(const double*)>& onRow);
 
     std::vector<int> lines_;
     std::vector<double> twiddleRe_, twiddleIm_;   // per line, 128 of them
