@@ -145,7 +145,7 @@ double MeanOf(const LineHistory& h, int index, int fromRow) {
 LineSnr ChannelSnr(test::IqKeying keying, double toneHz, uint32_t seed) {
     test::IqScene scene;
     scene.rate = 48000.0;
-    scene.seconds = 40.0;
+    scene.seconds = 16.0;
     scene.seed = seed;
     test::IqBeacon b;
     b.offsetHz = 2000.0;

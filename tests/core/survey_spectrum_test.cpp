@@ -89,8 +89,8 @@ TEST(NoiseThreshold, GammaTailOfTheAveragedNoise) {
 TEST(FindCarriers, NoiseAloneGivesNone) {
     for (uint32_t seed = 1; seed <= 4; ++seed) {
         IqScene scene;
-        scene.rate = 48000.0;
-        scene.seconds = seed == 1 ? 3.0 : 40.0;  // one segment, and fourteen
+        scene.rate = 24000.0;
+        scene.seconds = seed == 1 ? 3.0 : 30.0;  // one segment, and twenty-one
         scene.seed = seed;
         const AverageSpectrum s = SpectrumOf(scene);
         EXPECT_TRUE(FindCarriers(s).empty()) << "seed " << seed;
@@ -99,9 +99,10 @@ TEST(FindCarriers, NoiseAloneGivesNone) {
 
 TEST(FindCarriers, WeakSteadyCarriersAtTheirFrequency) {
     IqScene scene;
-    scene.rate = 48000.0;
-    scene.seconds = 60.0;
-    // -25 dB in 2500 Hz is some +8 dB in a 0.37 Hz bin after a minute; 500 Hz apart, between bins.
+    scene.rate = 24000.0;
+    scene.seconds = 40.0;
+    // -25 dB in 2500 Hz is some +5 dB in a 0.73 Hz bin; the threshold after 40 s is some +1.7 dB.
+    // Two of them 500 Hz apart, between bins.
     scene.carriers = {{-7012.34, -25.0}, {3000.0, 20.0}, {3500.17, -25.0}};
     const std::vector<Carrier> found = FindCarriers(SpectrumOf(scene));
     ASSERT_EQ(found.size(), 3u);
@@ -114,8 +115,8 @@ TEST(FindCarriers, WeakSteadyCarriersAtTheirFrequency) {
 
 TEST(FindCarriers, SidebandsAndKeyingBelongToTheirCarrier) {
     IqScene scene;
-    scene.rate = 48000.0;
-    scene.seconds = 60.0;
+    scene.rate = 24000.0;
+    scene.seconds = 40.0;
     IqBeacon am;  // strong, both sidebands of 1020 Hz
     am.offsetHz = -5000.0;
     am.toneDb = 20.0;
@@ -138,18 +139,18 @@ TEST(FindCarriers, SidebandsAndKeyingBelongToTheirCarrier) {
 
 TEST(FindCarriers, CarriersTooNearTheBandEdgeArePassedOver) {
     IqScene scene;
-    scene.rate = 48000.0;
-    scene.seconds = 20.0;
-    scene.carriers = {{23500.0, 20.0}, {-23000.0, 20.0}, {22000.0, 20.0}};
+    scene.rate = 24000.0;
+    scene.seconds = 10.0;
+    scene.carriers = {{11500.0, 20.0}, {-11000.0, 20.0}, {10000.0, 20.0}};
     const std::vector<Carrier> found = FindCarriers(SpectrumOf(scene));
     ASSERT_EQ(found.size(), 1u);
-    EXPECT_NEAR(found[0].offsetHz, 22000.0, 0.1);
+    EXPECT_NEAR(found[0].offsetHz, 10000.0, 0.1);
 }
 
 TEST(CarrierAt, MovesOntoAPeakNearbyOrKeepsTheGivenFrequency) {
     IqScene scene;
-    scene.rate = 48000.0;
-    scene.seconds = 20.0;
+    scene.rate = 24000.0;
+    scene.seconds = 10.0;
     scene.carriers = {{1010.0, 10.0}};
     const AverageSpectrum s = SpectrumOf(scene);
     const std::vector<double> floor = NoiseFloor(s);
