@@ -63,6 +63,8 @@ void CSorvantelDoc::SemiAutoSearch(int step) {
         const std::vector<int> candidates = FindPeakCandidates(WindowInput(*this), kSemiAutoK);
         if (!candidates.empty()) {
             m_nPeriodBin = candidates.front();
+            // Integrate right after uses Tp +- 0.5 s, painted or not (a minimised window is not).
+            WriteDesignatedPeriodWindow();
             UpdateAllViews();
             return;
         }

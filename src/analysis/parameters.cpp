@@ -1,22 +1,17 @@
 // The receiver and search parameter commands: each copies the current values into its dialog
 // and writes them back only on OK. None of them recomputes a result; new values take effect at
-// the next row or the next analysis command.
+// the next row or the next analysis command. Those that change what a graph shows (its
+// frequencies, captions, period axis or picture) ask for a redraw at once, rather than leaving
+// the old picture up until the next four-second tick.
 #include <cstdint>
 #include <limits>
 
+#include "analysis/band_choice.h"
 #include "engine/sorvantel_doc.h"
 
 namespace sorv {
 
 namespace {
-
-// The five bandwidth choices of the spectral range dialog, widest first. The two narrowest
-// keep whole-hertz half-widths, so they are 376 and 188 Hz wide.
-struct BandChoice {
-    int halfWidth;
-    int rowsPerFrame;
-};
-constexpr BandChoice kBandChoices[5] = {{1500, 1}, {750, 2}, {375, 4}, {188, 8}, {94, 16}};
 
 int BandChoiceFor(int bandwidth) {
     if (bandwidth >= 3000) return 0;
@@ -56,6 +51,7 @@ void CSorvantelDoc::OnSpectralRange() {
     m_nBandLow = static_cast<int>(low);
     m_nBandHigh = static_cast<int>(high);
     m_nRowsPerFrame = choice.rowsPerFrame;
+    UpdateAllViews();
 }
 
 void CSorvantelDoc::OnPeriodRange() {
@@ -64,6 +60,7 @@ void CSorvantelDoc::OnPeriodRange() {
     // Stored as typed, in either order and with any sign; the integration guards itself.
     m_dPeriodMax = v.maxPeriod;
     m_dPeriodMin = v.minPeriod;
+    UpdateAllViews();
 }
 
 void CSorvantelDoc::OnPeriodScale() {
@@ -71,6 +68,9 @@ void CSorvantelDoc::OnPeriodScale() {
     if (!m_platform.RunPeriodScaleDialog(v)) return;
     if (v.scaleChoice < 0 || v.scaleChoice >= 4) return;
     m_nPeriodScale = kScaleChoices[v.scaleChoice];
+    // The designated bin's period window follows the new axis now, not at the next paint.
+    if (m_nViewMode == 3) WriteDesignatedPeriodWindow();
+    UpdateAllViews();
 }
 
 void CSorvantelDoc::OnNominalCarrier() {
@@ -78,6 +78,7 @@ void CSorvantelDoc::OnNominalCarrier() {
     if (!m_platform.RunCarrierDialog(v)) return;
     m_dCarrierKHz = v.carrierKHz;
     m_nRxMode = v.rxMode == 0 || v.rxMode == 1 ? v.rxMode : -1;
+    UpdateAllViews();
 }
 
 void CSorvantelDoc::OnIdentWpm() {
@@ -92,7 +93,7 @@ void CSorvantelDoc::OnGri() {
     if (!m_platform.RunGriDialog(v)) return;
     // SetGri refuses, with a message, a GRI whose length would not fit a ring slot; an
     // accepted value (even an unchanged one) restarts the accumulation.
-    SetGri(v.gri);
+    if (SetGri(v.gri)) UpdateAllViews();
 }
 
 double CSorvantelDoc::RadioFrequencyKHz(double audioHz) const {

@@ -80,6 +80,19 @@ void CSorvantelDoc::OnNextSpec() {
     OnPeriodSearch();
 }
 
+bool CSorvantelDoc::WriteDesignatedPeriodWindow() {
+    if (m_nPeriodScale <= 0 || m_nPeriodBins <= 0) return false;
+    const int shown = m_nPeriodBins / m_nPeriodScale;
+    if (m_nPeriodBin < 1 || m_nPeriodBin >= shown) return false;
+    const double binWidth = 0.5 * RowRate() / m_nPeriodBins;
+    const double tp = 1.0 / (m_nPeriodBin * binWidth);
+    // A window reaching zero or below would fold at no period; keep the old one then.
+    if (!std::isfinite(tp) || tp <= 0.5) return false;
+    m_dPeriodMax = tp + 0.5;
+    m_dPeriodMin = tp - 0.5;
+    return true;
+}
+
 void CSorvantelDoc::OnPrevSpec() {
     if (m_nViewMode != 3) return;
     if (m_nLine <= 0 || m_nLine > 127) return;

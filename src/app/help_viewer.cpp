@@ -4,8 +4,9 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QUrl>
+
+#include "app/plain_message_box.h"
 
 namespace sorv {
 
@@ -30,8 +31,7 @@ bool OpenUserGuide(QWidget* parent, const QStringList& candidates) {
     const QString text = path.isEmpty()
                              ? QString("The help files cannot be found. They belong in %1.").arg(candidates.value(0))
                              : QString("The help file %1 could not be opened.").arg(path);
-    QMessageBox box(QMessageBox::Warning, "Sorvantel", text, QMessageBox::Ok, parent);
-    box.exec();
+    RunPlainMessageBox(parent, QMessageBox::Warning, text, QMessageBox::Ok);
     return false;
 }
 

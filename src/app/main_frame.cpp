@@ -13,6 +13,7 @@
 #include "app/lock_indicators.h"
 #include "app/recording_analysis.h"
 #include "app/sorvantel_commands.h"
+#include "app/window_placement.h"
 #include "display/sorvantel_view.h"
 
 namespace sorv {
@@ -39,7 +40,7 @@ CMainFrame::CMainFrame() {
     // Keys typed anywhere in this window, and the view's clicks, pass through here.
     qApp->installEventFilter(this);
     RefreshCommandStates();
-    resize(900, 600);
+    PlaceMainWindow(*this, *view_, *doc_);
     view_->setFocus();
 }
 
@@ -116,6 +117,8 @@ void CMainFrame::closeEvent(QCloseEvent* e) {
 
 void CMainFrame::ShutDown() {
     if (!doc_) return;
+    // Only a window that stood on the screen has a place worth keeping.
+    if (isVisible()) RememberMainWindow(*this, *doc_);
     platform_.SetCommandStateRefresher({});
     for (QAction* a : actions_->findChildren<QAction*>()) a->setEnabled(false);
     // The feed writes into the document: it ends before the document goes.

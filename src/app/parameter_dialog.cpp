@@ -4,10 +4,10 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "app/plain_message_box.h"
 #include "engine/text_format.h"
 
 namespace sorv {
@@ -96,8 +96,7 @@ bool ParameterDialog::ReadWhole(QLineEdit* edit, int& value) {
 }
 
 void ParameterDialog::Refuse(QLineEdit* edit, const QString& message) {
-    QMessageBox box(QMessageBox::Warning, "Sorvantel", message, QMessageBox::Ok, this);
-    box.exec();
+    RunPlainMessageBox(this, QMessageBox::Warning, message, QMessageBox::Ok);
     edit->setFocus(Qt::OtherFocusReason);
     edit->selectAll();
 }

@@ -13,6 +13,9 @@ namespace sorv {
 // "Spectrum limits": the centre frequency and one of five bandwidths.
 class CSpectrumDlg : public ParameterDialog {
 public:
+    // The refusal of a centre whose band would reach beyond +-10 MHz.
+    static const char* const kBandOutOfRange;
+
     explicit CSpectrumDlg(QWidget* parent = nullptr);
     SpectrumDlgValues m_values;
 

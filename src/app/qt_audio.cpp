@@ -13,6 +13,9 @@
 #include <cstring>
 #include <deque>
 
+#include "app/capture_queue.h"
+#include "app/pulse_capture.h"
+#include "app/pulse_sources.h"
 #include "app/qt_platform.h"
 #include "audio/sample_conversion.h"
 
@@ -89,17 +92,8 @@ public:
     }
     ~QtWaveIn() override { Stop(); }
 
-    int Prepare(WaveHeader& h) override {
-        h.flags |= WaveHeader::kPrepared;
-        return MM_NOERROR;
-    }
-    int AddBuffer(WaveHeader& h) override {
-        if (!(h.flags & WaveHeader::kPrepared)) return MM_UNPREPARED;
-        h.flags = (h.flags & ~WaveHeader::kDone) | WaveHeader::kQueued;
-        h.bytesRecorded = 0;
-        queue_.push_back(&h);
-        return MM_NOERROR;
-    }
+    int Prepare(WaveHeader& h) override { return CaptureQueue::Prepare(h); }
+    int AddBuffer(WaveHeader& h) override { return queue_.Add(h); }
     int Start() override {
         io_ = source_.start();
         if (!io_ || source_.error() != QAudio::NoError) {
@@ -113,10 +107,10 @@ public:
     int Reset() override {
         if (io_) Pull();
         Stop();
-        ReturnAll(queue_);
+        queue_.ReturnAll();
         return MM_NOERROR;
     }
-    int Unprepare(WaveHeader& h) override { return UnprepareHeader(h); }
+    int Unprepare(WaveHeader& h) override { return CaptureQueue::Unprepare(h); }
     int Close() override { return Reset(); }
 
 private:
@@ -131,34 +125,18 @@ private:
         if (bytes.isEmpty()) return;
         const auto* p = reinterpret_cast<const uint8_t*>(bytes.constData());
         if (!convert_) {
-            Deliver(p, static_cast<size_t>(bytes.size()));
+            queue_.Deliver(p, static_cast<size_t>(bytes.size()));
             return;
         }
         converted_.clear();
         converter_.Convert(p, static_cast<size_t>(bytes.size()), converted_);
-        Deliver(converted_.data(), converted_.size());
-    }
-    // Fills the queued buffers in the order they were queued; audio with no buffer to take it
-    // is lost, as it is when the program falls more than the queued seconds behind.
-    void Deliver(const uint8_t* p, size_t n) {
-        while (n > 0 && !queue_.empty()) {
-            WaveHeader& h = *queue_.front();
-            const size_t take = std::min<size_t>(n, h.length - h.bytesRecorded);
-            std::memcpy(h.data + h.bytesRecorded, p, take);
-            h.bytesRecorded += static_cast<uint32_t>(take);
-            p += take;
-            n -= take;
-            if (h.bytesRecorded == h.length) {
-                MarkDone(h);
-                queue_.pop_front();
-            }
-        }
+        queue_.Deliver(converted_.data(), converted_.size());
     }
 
     QAudioSource source_;
     QIODevice* io_ = nullptr;
     QTimer timer_;
-    std::deque<WaveHeader*> queue_;
+    CaptureQueue queue_;
     CaptureConverter converter_;
     bool convert_;
     std::vector<uint8_t> converted_;
@@ -242,26 +220,42 @@ private:
 }  // namespace
 
 int QtPlatform::CaptureDeviceCount() {
-    // Listed once: the card table refers to devices by their position in this list.
+    // Listed once: the card table refers to devices by their position in this list. Qt's inputs
+    // keep the places they have always had; the monitors follow.
     captureInputs_.clear();
     for (const QAudioDevice& d : QMediaDevices::audioInputs())
-        captureInputs_.emplace_back(d.id(), d.description().toStdString());
+        captureInputs_.push_back({d.id(), d.description().toStdString(), false});
+    for (const PulseSource& s : ListPulseSources()) {
+        if (!s.monitor) continue;
+        const QByteArray id = QByteArray::fromStdString(s.name);
+        const bool listed = std::any_of(captureInputs_.begin(), captureInputs_.end(),
+                                        [&](const CaptureInput& c) { return c.id == id; });
+        if (!listed) captureInputs_.push_back({id, s.description, true});
+    }
     return static_cast<int>(captureInputs_.size());
 }
 
 int QtPlatform::CaptureDeviceName(int device, std::string& name) {
     if (device < 0 || device >= static_cast<int>(captureInputs_.size())) return MM_BADDEVICEID;
-    name = captureInputs_[static_cast<size_t>(device)].second;
+    name = captureInputs_[static_cast<size_t>(device)].name;
     return MM_NOERROR;
 }
 
 int QtPlatform::OpenCapture(int device, std::unique_ptr<IWaveIn>& out) {
+    const bool listed = device >= 0 && device < static_cast<int>(captureInputs_.size());
+    if (listed && captureInputs_[static_cast<size_t>(device)].monitor) {
+        auto monitor = std::make_unique<PulseWaveIn>(captureInputs_[static_cast<size_t>(device)].id.toStdString());
+        const int rc = monitor->Connect();
+        if (rc != MM_NOERROR) return rc;
+        out = std::move(monitor);
+        return MM_NOERROR;
+    }
     const QList<QAudioDevice> inputs = QMediaDevices::audioInputs();
     QAudioDevice chosen;
     if (device == -1) {
         chosen = QMediaDevices::defaultAudioInput();
-    } else if (device >= 0 && device < static_cast<int>(captureInputs_.size())) {
-        const QByteArray& id = captureInputs_[static_cast<size_t>(device)].first;
+    } else if (listed) {
+        const QByteArray& id = captureInputs_[static_cast<size_t>(device)].id;
         for (const QAudioDevice& d : inputs)
             if (d.id() == id) chosen = d;
     }

@@ -3,13 +3,13 @@
 #include <QApplication>
 #include <QCursor>
 #include <QFileDialog>
-#include <QMessageBox>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
 #include <cstdlib>
 #include <ctime>
 
+#include "app/plain_message_box.h"
 #include "engine/sorvantel_doc.h"
 #include "engine/system_calendar.h"
 
@@ -60,13 +60,12 @@ void QtPlatform::SetWaitCursor(bool on) {
 }
 
 void QtPlatform::ShowMessage(const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, "Sorvantel", Q(text), QMessageBox::Ok, mainWindow_);
-    box.exec();
+    RunPlainMessageBox(mainWindow_, QMessageBox::NoIcon, Q(text), QMessageBox::Ok);
 }
 
 bool QtPlatform::AskYesNo(const std::string& text) {
-    QMessageBox box(QMessageBox::Question, "Sorvantel", Q(text), QMessageBox::Yes | QMessageBox::No, mainWindow_);
-    return box.exec() == QMessageBox::Yes;
+    return RunPlainMessageBox(mainWindow_, QMessageBox::Question, Q(text), QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
 }
 
 bool QtPlatform::OpenFileDialog(const FileDialogSpec& spec, std::string& path) {

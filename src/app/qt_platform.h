@@ -72,7 +72,14 @@ private:
     QPointer<QWidget> view_;
     std::function<void()> refresher_;
     std::map<int, QTimer*> timers_;
-    std::vector<std::pair<QByteArray, std::string>> captureInputs_;  // id and name, listed once
+    // The capture devices, listed once: Qt's inputs, then the sound server's monitors of
+    // outputs, which Qt does not list and which are opened by their server name.
+    struct CaptureInput {
+        QByteArray id;
+        std::string name;
+        bool monitor = false;
+    };
+    std::vector<CaptureInput> captureInputs_;
     int waitCursorDepth_ = 0;
 };
 

@@ -28,8 +28,18 @@ RecordingAnalysis::RecordingAnalysis(CSorvantelDoc& doc, IPlatformServices& plat
 
 RecordingAnalysis::~RecordingAnalysis() = default;
 
+const char* const RecordingAnalysis::kLoranRefusal =
+    "Analyse recording makes spectrogram rows, and Loran-C mode makes none. Switch Loran-C mode off "
+    "(Options > Loran-C > Loran-C mode) to analyse a recording.";
+
 void RecordingAnalysis::Run() {
     if (Running() || !doc_.CanStart()) return;
+    // In Loran-C mode the samples go to the slot accumulation, whose clock runs on wall time:
+    // a file fed at full speed would fill one slot and leave no row to analyse.
+    if (doc_.m_bLoran) {
+        platform_.ShowMessage(kLoranRefusal);
+        return;
+    }
     FileDialogSpec spec;
     spec.title = "Analyse recording";
     spec.filters = {"Audio files (*.wav *.flac *.aif *.aiff *.ogg *.oga *.opus *.mp3 *.au *.caf *.w64 *.rf64)",
@@ -38,18 +48,17 @@ void RecordingAnalysis::Run() {
     if (!platform_.OpenFileDialog(spec, path)) return;
     if (IsIqRecording(path)) {
         if (!BeginChannel(path)) return;
-        platform_.UpdateAllViews();
-        sinceRedraw_.start();
-        timer_.start();
-        return;
+    } else {
+        auto feed = std::make_unique<RecordingFeed>(doc_);
+        std::string message;
+        if (!feed->Begin(path, {}, message)) {
+            platform_.ShowMessage(message);
+            return;
+        }
+        feed_ = std::move(feed);
     }
-    auto feed = std::make_unique<RecordingFeed>(doc_);
-    std::string message;
-    if (!feed->Begin(path, {}, message)) {
-        platform_.ShowMessage(message);
-        return;
-    }
-    feed_ = std::move(feed);
+    // The rows grow in the Spectrum, and the road starts there afterwards, as after a Load.
+    doc_.m_nViewMode = 1;
     platform_.UpdateAllViews();
     sinceRedraw_.start();
     timer_.start();

@@ -20,6 +20,9 @@ class ChannelFeed;
 class RecordingAnalysis : public QObject {
     Q_OBJECT
 public:
+    // Why a recording is not analysed in Loran-C mode.
+    static const char* const kLoranRefusal;
+
     RecordingAnalysis(CSorvantelDoc& doc, IPlatformServices& platform, QObject* parent);
     ~RecordingAnalysis() override;
 

@@ -16,7 +16,7 @@ void AddFileAndProcess(CommandTable& t, CSorvantelDoc& d, const FrameCommands& f
            [&d] { return d.HasRows(); }, {}, {}});
     t.Add({cmd::kFileLoad, "&Load", "Load sample data from file", "", ":/icons/load.svg", [&d] { d.OnLoad(); },
            [&d] { return d.CanStart(); }, {}, {}});
-    t.Add({cmd::kAnalyseRecording, "Analyse recording...", "Analyse an audio recording as if it came from the sound card",
+    t.Add({cmd::kAnalyseRecording, "&Analyse recording...", "Analyse an audio recording as if it came from the sound card",
            "", "", f.analyseRecording, [&d, analysing] { return d.CanStart() && !analysing(); }, {}, {}});
     t.Add({cmd::kStart, "Start", "Start processing audio", "Start", ":/icons/start.svg", [&d] { d.OnStart(); },
            [&d] { return d.CanStart(); }, {}, {}});

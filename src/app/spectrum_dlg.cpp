@@ -6,9 +6,13 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "analysis/band_choice.h"
 #include "app/parameter_dialogs.h"
 
 namespace sorv {
+
+const char* const CSpectrumDlg::kBandOutOfRange =
+    "The band edges must lie between -10000000 Hz and 10000000 Hz. Enter a centre frequency nearer to zero.";
 
 CSpectrumDlg::CSpectrumDlg(QWidget* parent) : ParameterDialog("Spectrum limits", parent), bandwidth_(this) {
     centre_ = MakeEdit(1001);
@@ -44,8 +48,15 @@ void CSpectrumDlg::LoadFields() {
 }
 
 bool CSpectrumDlg::SaveFields() {
-    if (!ReadWhole(centre_, m_values.centreHz)) return false;
-    m_values.bandwidthChoice = bandwidth_.Index();
+    int centre = 0;
+    if (!ReadWhole(centre_, centre)) return false;
+    const int choice = bandwidth_.Index();
+    if (!BandEdgesWithinLimits(centre, choice)) {
+        Refuse(centre_, kBandOutOfRange);
+        return false;
+    }
+    m_values.centreHz = centre;
+    m_values.bandwidthChoice = choice;
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "audio/reentry_guard.h"
 #include "engine/sorvantel_doc.h"
 
 namespace sorv {
@@ -32,19 +33,6 @@ constexpr const char* kMmErrorTexts[] = {
     "registry delete error",
     "registry value not found",
     "driver does not call DriverCallback",
-};
-
-// Clears the re-entry guard on every way out of the handler, so that no failure inside it can
-// stop capture for good.
-class HandlerGuard {
-public:
-    explicit HandlerGuard(int& flag) : flag_(flag) { flag_ = 1; }
-    ~HandlerGuard() { flag_ = 0; }
-    HandlerGuard(const HandlerGuard&) = delete;
-    HandlerGuard& operator=(const HandlerGuard&) = delete;
-
-private:
-    int& flag_;
 };
 
 }  // namespace
@@ -115,7 +103,7 @@ void CSorvantelDoc::CloseCapture() {
 
 void CSorvantelDoc::CaptureBufferHandler() {
     if (m_bInBufferHandler) return;
-    HandlerGuard guard(m_bInBufferHandler);
+    ReentryGuard guard(m_bInBufferHandler);
     // After a failed Start the engine counts as processing without a device: nothing to poll.
     if (!m_capture.headers[0] || !m_capture.device) return;
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "audio/reentry_guard.h"
 #include "engine/sorvantel_doc.h"
 
 namespace sorv {
@@ -133,6 +134,8 @@ void CSorvantelDoc::StopPlayback() {
 }
 
 void CSorvantelDoc::PlaybackRefill() {
+    if (m_bInPlaybackRefill) return;
+    ReentryGuard guard(m_bInPlaybackRefill);
     if (!m_bPlaying || !m_playback.device || !m_playback.headers[0]) return;
     // The tone follows the designated line; while none is designated it keeps the last one.
     if (LineIsValid()) m_playback.toneHz = LineFrequency(m_nLine);

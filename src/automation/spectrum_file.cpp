@@ -7,6 +7,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include <sys/stat.h>
+
+#include "automation/save_target.h"
 #include "engine/sorvantel_doc.h"
 #include "engine/text_format.h"
 
@@ -94,9 +97,13 @@ bool ApplySpectrumFileName(CSorvantelDoc& doc, const std::string& path) {
 SpectrumFileStatus WriteSpectrumFile(const std::string& path, const double (*power)[128], int rows) {
     if (rows < 0) rows = 0;
     if (rows > kMaxRows) rows = kMaxRows;
+    SaveTarget target;
+    if (!FindSaveTarget(path, target)) return SpectrumFileStatus::OpenFailed;
     std::string tmp;
-    std::FILE* f = CreateTemporaryBeside(path, tmp);
+    std::FILE* f = CreateTemporaryBeside(target.path, tmp);
     if (!f) return SpectrumFileStatus::OpenFailed;
+    // The file that replaces an existing one keeps its permission bits.
+    if (target.exists) ::fchmod(fileno(f), target.mode);
 
     const int32_t count = rows;
     unsigned char header[4];
@@ -112,7 +119,7 @@ SpectrumFileStatus WriteSpectrumFile(const std::string& path, const double (*pow
     }
     std::error_code ec;
     if (ok) {
-        std::filesystem::rename(tmp, path, ec);
+        std::filesystem::rename(tmp, target.path, ec);
         if (ec) {
             ok = false;
             error = ec.value();

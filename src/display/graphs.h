@@ -23,6 +23,10 @@ void DrawPeriodicityGraph(Canvas& c, CSorvantelDoc& doc);
 // Mode 4: the folded picture drawn twice, its captions, the ident banner and the measuring
 // line between the two points (drawn only while both are set).
 void DrawIntegralGraph(Canvas& c, const CSorvantelDoc& doc, QPoint measureStart, QPoint measureEnd);
+// The widest of the Integral graph's captions, which always stands.
+QString IntegralCrossoverCaption();
+// Where the Integral graph's captions start when the widest row holds `widestRow` values.
+inline int IntegralTextColumn(int widestRow) { return 2 * widestRow + 10; }
 // The start hint and the clipping warning, over whatever graph is shown.
 void DrawOverlays(Canvas& c, const CSorvantelDoc& doc);
 

@@ -23,7 +23,7 @@ void DrawCaptions(Canvas& c, const CSorvantelDoc& doc, int x) {
     if (doc.m_nPeriodBin >= 0) {
         stack.Add(ToQ(FormatC("Designated period %1.2lf secs", (doc.m_dPeriodMin + doc.m_dPeriodMax) * 0.5)));
     }
-    stack.Add(QStringLiteral("Double click on the crossover to expand the integration around the crossover"));
+    stack.Add(IntegralCrossoverCaption());
     if (!doc.m_strIdent.empty()) {
         stack.Add(QStringLiteral("Ident : ") + ToQ(doc.m_strIdent));
     } else {
@@ -73,11 +73,15 @@ void DrawMeasuringLine(Canvas& c, const CSorvantelDoc& doc, QPoint start, QPoint
 
 }  // namespace
 
+QString IntegralCrossoverCaption() {
+    return QStringLiteral("Double click on the crossover to expand the integration around the crossover");
+}
+
 void DrawIntegralGraph(Canvas& c, const CSorvantelDoc& doc, QPoint measureStart, QPoint measureEnd) {
     // The captions stand right of the widest doubled row, so that no row reaches them.
     int widest = 0;
     for (int r = 0; r < kTrials; ++r) widest = std::max(widest, RowLength(doc, r));
-    DrawCaptions(c, doc, 2 * widest + 10);
+    DrawCaptions(c, doc, IntegralTextColumn(widest));
     DrawPicture(c, doc);
     if (!doc.m_strIdent.empty()) DrawBanner(c, doc);
     if (measureStart.x() != -1 && measureEnd.x() != -1) DrawMeasuringLine(c, doc, measureStart, measureEnd);

@@ -19,6 +19,16 @@ CSorvantelView::CSorvantelView(CSorvantelDoc& doc, QWidget* parent) : QWidget(pa
     setMinimumSize(320, 240);
 }
 
+QSize CSorvantelView::DefaultSize() {
+    QImage probe(1, 1, QImage::Format_RGB32);
+    const view::Canvas canvas(probe);
+    const int captionsEnd =
+        view::IntegralTextColumn(kPhaseBins) + canvas.TextSize(view::IntegralCrossoverCaption()).width();
+    // The plot leaves 10 pixels either side (view::PlotRect).
+    const int plot = (captionsEnd - 20 + kLines - 1) / kLines * kLines;
+    return {plot + 20, kTrials};
+}
+
 void CSorvantelView::OnDraw(QImage& target) {
     view::Canvas canvas(target);
     canvas.Fill(view::kBlack);

@@ -19,6 +19,13 @@ public:
     CSorvantelView(CSorvantelDoc& doc, QWidget* parent = nullptr);
     CSorvantelDoc& GetDocument() { return doc_; }
 
+    // The view's size on a first start: wide enough for the Integral graph's captions beside
+    // the widest possible picture, with a plot width that gives every density bar the same
+    // number of pixels, and exactly one pixel row per trial period, so that the picture has
+    // no empty stripes and no shared rows.
+    static QSize DefaultSize();
+    QSize sizeHint() const override { return DefaultSize(); }
+
     // Invalidates the whole client area without erasing; the next paint redraws everything.
     void OnUpdate() { update(); }
     // Draws the whole client area into `target` (the back buffer), whose size is the client's.

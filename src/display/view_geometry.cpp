@@ -56,16 +56,7 @@ double PeriodUnderY(int y, int clientHeight, const CSorvantelDoc& doc) {
     return doc.m_dPeriodMin + (doc.m_dPeriodMax - doc.m_dPeriodMin) * y / clientHeight;
 }
 
-bool WriteDesignatedPeriodWindow(CSorvantelDoc& doc) {
-    const PeriodAxis axis = PeriodAxis::Of(doc);
-    if (!axis.ShowsBin(doc.m_nPeriodBin)) return false;
-    const double tp = axis.PeriodOfBin(doc.m_nPeriodBin);
-    // A window reaching zero or below would fold at no period; keep the old one then.
-    if (!std::isfinite(tp) || tp <= 0.5) return false;
-    doc.m_dPeriodMax = tp + 0.5;
-    doc.m_dPeriodMin = tp - 0.5;
-    return true;
-}
+bool WriteDesignatedPeriodWindow(CSorvantelDoc& doc) { return doc.WriteDesignatedPeriodWindow(); }
 
 Normaliser::Normaliser(const double* values, int count) : min_(1e99), max_(-1e99) {
     for (int i = 0; i < count; ++i) {

@@ -15,8 +15,11 @@ void CSorvantelDoc::OnStart() {
         m_bProcessing = 0;
     }
     ResetForStart();
+    // A device that did not open, queue or start leaves the program idle, not half-started:
+    // Start stays offered, and Stop and Record are not, as if Start had not been pressed
+    // (its message boxes have said which step failed).
     OpenCapture();
-    m_bProcessing = 1;
+    if (!m_bProcessing) SetTitle("Sorvantel from KELD - idle");
 }
 
 void CSorvantelDoc::ResetForStart() {

@@ -23,6 +23,13 @@ constexpr IntSetting kIntSettings[] = {
     {"Wpm", &CSorvantelDoc::m_nWpm},             {"LogCheck", &CSorvantelDoc::m_bLogCheck},
     {"AutoWpm", &CSorvantelDoc::m_bAutoWpm},     {"Loran", &CSorvantelDoc::m_bLoran},
 };
+// The main window's placement, written after every original value and only once a window has
+// stood somewhere; read back only when all four of its place and size are there.
+constexpr IntSetting kWindowSettings[] = {
+    {"WindowLeft", &CSorvantelDoc::m_nWindowLeft},   {"WindowTop", &CSorvantelDoc::m_nWindowTop},
+    {"WindowWidth", &CSorvantelDoc::m_nWindowWidth}, {"WindowHeight", &CSorvantelDoc::m_nWindowHeight},
+    {"WindowMaximized", &CSorvantelDoc::m_bWindowMaximized},
+};
 constexpr DoubleSetting kDoubleSettings[] = {
     {"AutoToneMax", &CSorvantelDoc::m_dAutoToneMax},     {"AutoToneMin", &CSorvantelDoc::m_dAutoToneMin},
     {"AutoPeriodMax", &CSorvantelDoc::m_dAutoPeriodMax}, {"AutoPeriodMin", &CSorvantelDoc::m_dAutoPeriodMin},
@@ -46,6 +53,35 @@ bool BytesOf(const RegistryValue* v, size_t width, uint8_t* out) {
     if (!v || v->kind == RegistryValue::Kind::String || v->bytes.size() != width) return false;
     std::memcpy(out, v->bytes.data(), width);
     return true;
+}
+
+bool ReadInt(const std::vector<RegistryValue>& values, const char* name, int& out) {
+    uint8_t b[4];
+    if (!BytesOf(Find(values, name), 4, b)) return false;
+    out = static_cast<int32_t>(static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
+                               (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24));
+    return true;
+}
+
+RegistryValue DwordValue(const char* name, int value) {
+    const uint32_t x = static_cast<uint32_t>(value);
+    return {name, RegistryValue::Kind::Dword, 4,
+            {static_cast<uint8_t>(x), static_cast<uint8_t>(x >> 8), static_cast<uint8_t>(x >> 16),
+             static_cast<uint8_t>(x >> 24)},
+            {}};
+}
+
+void LoadWindowPlacement(CSorvantelDoc& doc, const std::vector<RegistryValue>& values) {
+    int read[5] = {0, 0, 0, 0, 0};
+    bool placed = true;
+    for (size_t i = 0; i < 4; ++i) placed = ReadInt(values, kWindowSettings[i].name, read[i]) && placed;
+    // A size of nothing, or one no screen has, is no placement: the default size stands.
+    constexpr int kLargest = 1 << 16;
+    if (!placed || read[2] <= 0 || read[3] <= 0 || read[2] > kLargest || read[3] > kLargest) return;
+    ReadInt(values, kWindowSettings[4].name, read[4]);
+    for (size_t i = 0; i < 5; ++i) doc.*kWindowSettings[i].field = read[i];
+    doc.m_bWindowMaximized = doc.m_bWindowMaximized ? 1 : 0;
+    doc.m_bWindowStored = 1;
 }
 
 }  // namespace
@@ -92,6 +128,7 @@ void CSorvantelDoc::LoadSettings() {
     // Absent (a settings file from before the choice existed) or of another width: off.
     if (uint8_t b[4]; BytesOf(Find(values, "SensitiveDetection"), 4, b))
         m_bSensitiveDetection = (b[0] | b[1] | b[2] | b[3]) != 0 ? 1 : 0;
+    LoadWindowPlacement(*this, values);
 }
 
 void CSorvantelDoc::SaveSettings() {
@@ -116,6 +153,9 @@ void CSorvantelDoc::SaveSettings() {
                       {static_cast<uint8_t>(sensitive), static_cast<uint8_t>(sensitive >> 8),
                        static_cast<uint8_t>(sensitive >> 16), static_cast<uint8_t>(sensitive >> 24)},
                       {}});
+    if (m_bWindowStored) {
+        for (const auto& w : kWindowSettings) values.push_back(DwordValue(w.name, this->*w.field));
+    }
     std::string error;
     WriteFileAtomically(m_platform.SettingsFilePath(), FormatRegistryExport(kSettingsKey, values), error);
 }

@@ -155,6 +155,9 @@ public:
     bool CanPeriodSearch() const { return m_nLine != -1 && m_nRows >= 1; }
     void OnNextSpec();
     void OnPrevSpec();
+    // The integration window Tp +- 0.5 s of the designated bin, when it is one of the bins
+    // 1 .. M-1 that the Periodicity graph shows; true when written.
+    bool WriteDesignatedPeriodWindow();
     bool CanNextSpec() const { return m_nLine != -1 && m_nLine < 127; }
     bool CanPrevSpec() const { return m_nLine > 0; }
     void OnIntegrate();
@@ -265,6 +268,15 @@ public:
     std::unique_ptr<double[][kPhaseBins]> m_integral;
     int m_nTrialRows[kTrials] = {};
 
+    // The main window's place and size (settings values after the original ones); while
+    // m_bWindowStored is 0 (a first start) the window opens at its default size.
+    int m_bWindowStored = 0;
+    int m_nWindowLeft = 0;
+    int m_nWindowTop = 0;
+    int m_nWindowWidth = 0;
+    int m_nWindowHeight = 0;
+    int m_bWindowMaximized = 0;
+
     // Files and logging.
     int m_bLogCheck = 1;
     std::string m_strLogDirectory;
@@ -276,6 +288,7 @@ public:
     std::string m_strWavPath;
     uint64_t m_nWavDataBytes = 0;
     int m_bPlaying = 0;
+    int m_bInPlaybackRefill = 0;  // keeps the refill from running inside its own message box
     int m_nPlayLen = 0;
     double m_playEnvelope[512] = {};
     double m_dPlayPhase = 0.0;

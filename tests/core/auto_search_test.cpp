@@ -113,6 +113,11 @@ TEST_F(AutoSearchTest, SemiAutoStopsAtTheFirstLineWithAClearPeak) {
     // 9 s at 8192 rows of 31.25 a second: bin 1 / (9 c) = 29.1.
     EXPECT_NEAR(doc.m_nPeriodBin, 29, 1);
     EXPECT_EQ(doc.m_nViewMode, 3);
+    // The designated bin's window Tp +- 0.5 s is written without a paint, so Integrate right
+    // after folds around the period found, not the old range.
+    const double tp = 4096.0 / (doc.m_nPeriodBin * 15.625);
+    EXPECT_NEAR(doc.m_dPeriodMax, tp + 0.5, 1e-9);
+    EXPECT_NEAR(doc.m_dPeriodMin, tp - 0.5, 1e-9);
 
     doc.m_nLine = 10;
     doc.OnSemiAutoBack();

@@ -146,7 +146,7 @@ void PrintTo(const FailedStep& s, std::ostream* os) { *os << s.name; }
 
 class CaptureFailureTest : public CaptureTest, public ::testing::WithParamInterface<FailedStep> {};
 
-TEST_P(CaptureFailureTest, FailedStartReportsEachStepAndLeavesProcessingWithoutADevice) {
+TEST_P(CaptureFailureTest, FailedStartReportsEachStepAndLeavesTheProgramIdle) {
     const FailedStep& s = GetParam();
     platform.captureOpenError = s.openError;
     platform.configureWaveIn = [&](FakeWaveIn& in) {
@@ -157,19 +157,27 @@ TEST_P(CaptureFailureTest, FailedStartReportsEachStepAndLeavesProcessingWithoutA
     Make().OnStart();
     EXPECT_EQ(platform.messages, s.messages);
     EXPECT_EQ(platform.waveInLog.starts, s.starts);
-    EXPECT_EQ(doc->m_bProcessing, 1);
+    // Not half-started: Start is offered again, Stop and Record are not.
+    EXPECT_EQ(doc->m_bProcessing, 0);
     EXPECT_FALSE(platform.waveInLog.open);
-    EXPECT_TRUE(platform.titles.empty());
-    EXPECT_TRUE(doc->CanStop());
-    EXPECT_FALSE(doc->CanStart());
+    EXPECT_EQ(platform.titles, std::vector<std::string>{"Sorvantel from KELD - idle"});
+    EXPECT_FALSE(doc->CanStop());
+    EXPECT_TRUE(doc->CanStart());
+    doc->OnRecord();
+    EXPECT_EQ(doc->m_bRecording, 0);
     // The poll finds no device and does nothing, not even the Loran-C slot clock.
     doc->m_bLoran = 1;
     doc->CaptureBufferHandler();
     EXPECT_EQ(doc->m_nLoranSlot, 0);
     EXPECT_EQ(doc->m_bInBufferHandler, 0);
-    doc->OnStop();
-    EXPECT_EQ(doc->m_bProcessing, 0);
-    EXPECT_EQ(platform.title(), "Sorvantel from KELD - idle");
+    // A second Start with a working device runs as the first would have.
+    platform.captureOpenError = 0;
+    platform.configureWaveIn = nullptr;
+    platform.messages.clear();
+    doc->OnStart();
+    EXPECT_EQ(doc->m_bProcessing, 1);
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(platform.title(), "Sorvantel from KELD - processing audio signals");
 }
 
 const std::string kOpen = "On opening the audio device..";

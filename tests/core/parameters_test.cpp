@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <iterator>
+
 #include "engine/sorvantel_doc.h"
 #include "support/fake_platform.h"
 
@@ -100,6 +103,61 @@ TEST_F(ParametersTest, NominalCarrierAndSidebandGiveTheRadioFrequency) {
     platform.carrierAnswers.push_back(CarrierDlgValues{404.0, -1});
     doc.OnNominalCarrier();
     EXPECT_EQ(doc.m_nRxMode, -1);
+}
+
+TEST_F(ParametersTest, DialogsThatChangeWhatIsShownRedrawAtOnceAndCancelDoesNot) {
+    // Each command with its OK answer queued; the redraw is asked for inside the command, not
+    // left to the next four-second tick.
+    const std::function<void()> okThenCommand[] = {
+        [&] { platform.spectrumAnswers.push_back(SpectrumDlgValues{1000, 0}); doc.OnSpectralRange(); },
+        [&] { platform.periodAnswers.push_back(PeriodDlgValues{12.0, 11.0}); doc.OnPeriodRange(); },
+        [&] { platform.scaleAnswers.push_back(PerScaleDlgValues{0}); doc.OnPeriodScale(); },
+        [&] { platform.carrierAnswers.push_back(CarrierDlgValues{404.0, 0}); doc.OnNominalCarrier(); },
+        [&] { platform.griAnswers.push_back(GriDlgValues{9960.0}); doc.OnGri(); },
+    };
+    for (size_t i = 0; i < std::size(okThenCommand); ++i) {
+        const int before = platform.redraws;
+        okThenCommand[i]();
+        EXPECT_EQ(platform.redraws, before + 1) << "command " << i;
+    }
+    const int before = platform.redraws;
+    doc.OnSpectralRange();  // no answer queued: Cancel
+    doc.OnPeriodScale();
+    doc.OnNominalCarrier();
+    platform.griAnswers.push_back(GriDlgValues{40000.0});  // refused: nothing changed
+    doc.OnGri();
+    EXPECT_EQ(platform.redraws, before);
+}
+
+TEST_F(ParametersTest, ScaleChangeWritesTheDesignatedPeriodWindowOnlyInThePeriodicityGraph) {
+    // 2048 bins at 31.25 rows a second: b = 15.625 / 2048 Hz. Bin 40 is shown at scale 32
+    // (M = 64) but not at scale 64 (M = 32).
+    doc.m_pPeriodSpectrum.assign(2049, 0.0);
+    doc.m_nPeriodBins = 2048;
+    doc.m_nPeriodBin = 20;
+    doc.m_nViewMode = 3;
+    const double tp = 2048 / (20 * 15.625);
+    platform.scaleAnswers.push_back(PerScaleDlgValues{2});  // 16
+    doc.OnPeriodScale();
+    EXPECT_NEAR(doc.m_dPeriodMax, tp + 0.5, 1e-9);
+    EXPECT_NEAR(doc.m_dPeriodMin, tp - 0.5, 1e-9);
+
+    // A bin the new scale no longer shows keeps the window.
+    doc.m_nPeriodBin = 40;
+    doc.m_dPeriodMin = 9.0;
+    doc.m_dPeriodMax = 10.0;
+    platform.scaleAnswers.push_back(PerScaleDlgValues{0});  // 64
+    doc.OnPeriodScale();
+    EXPECT_EQ(doc.m_dPeriodMin, 9.0);
+    EXPECT_EQ(doc.m_dPeriodMax, 10.0);
+
+    // In the Integral graph the window is the zoomed one the user narrowed: it stays.
+    doc.m_nViewMode = 4;
+    doc.m_nPeriodBin = 20;
+    platform.scaleAnswers.push_back(PerScaleDlgValues{1});
+    doc.OnPeriodScale();
+    EXPECT_EQ(doc.m_dPeriodMin, 9.0);
+    EXPECT_EQ(doc.m_dPeriodMax, 10.0);
 }
 
 TEST_F(ParametersTest, IdentWpmStoresSpeedAndAutomaticFlag) {

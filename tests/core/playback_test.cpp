@@ -158,6 +158,31 @@ TEST_F(PlaybackTest, StopAndStartAgainLeaveNoDeviceOpenAndRestartAtPhaseZero) {
     EXPECT_EQ(std::vector<uint8_t>(Played().begin(), Played().begin() + 1000), first);
 }
 
+TEST_F(PlaybackTest, AWriteErrorInTheRefillShowsOneBoxWhateverTicksItsLoopDelivers) {
+    SetEnvelope({1, 2, 3});
+    doc->OnPlayback();
+    ASSERT_EQ(doc->m_bPlaying, 1);
+    ASSERT_TRUE(platform.lastWaveOut->PlayNext());
+    platform.lastWaveOut->failWrite = MM_ERROR;
+    // The message box runs a loop of its own, in which the 250 ms ticks go on arriving.
+    int nestedTicks = 0;
+    platform.onMessage = [&](const std::string&) {
+        if (++nestedTicks > 5) return;  // bounds the test if the guard is missing
+        Tick();
+        Tick();
+    };
+    Tick();
+    EXPECT_EQ(platform.messages, (std::vector<std::string>{"On starting recording.."}));
+    EXPECT_EQ(doc->m_bInPlaybackRefill, 0);
+    // Once the box is gone the next tick tries again, and a working device plays on.
+    platform.onMessage = nullptr;
+    platform.lastWaveOut->failWrite = 0;
+    const int writes = platform.waveOutLog.writes;
+    Tick();
+    EXPECT_EQ(platform.waveOutLog.writes, writes + 1);
+    EXPECT_EQ(platform.messages.size(), 1u);
+}
+
 TEST_F(PlaybackTest, DeviceFailuresAreReportedAndLeaveNothingOpen) {
     SetEnvelope({1, 2});
     platform.playbackOpenError = MM_ALLOCATED;

@@ -211,6 +211,47 @@ TEST(Settings, FailedWriteLeavesThePreviousFileIntact) {
     EXPECT_NE(error.find("settings.reg.tmp"), std::string::npos) << error;
 }
 
+TEST(Settings, WindowPlacementComesBackOnlyWhole) {
+    FakePlatform platform;
+    {
+        CSorvantelDoc doc(platform);
+        EXPECT_EQ(doc.m_bWindowStored, 0);
+    }
+    // Never placed: nothing about the window is written.
+    EXPECT_EQ(ReadAll(platform.settingsPath).find("\"Window"), std::string::npos);
+    {
+        CSorvantelDoc doc(platform);
+        doc.m_bWindowStored = 1;
+        doc.m_nWindowLeft = -1280;  // on a screen left of the primary one
+        doc.m_nWindowTop = 40;
+        doc.m_nWindowWidth = 1700;
+        doc.m_nWindowHeight = 590;
+        doc.m_bWindowMaximized = 1;
+    }
+    {
+        CSorvantelDoc again(platform);
+        EXPECT_EQ(again.m_bWindowStored, 1);
+        EXPECT_EQ(again.m_nWindowLeft, -1280);
+        EXPECT_EQ(again.m_nWindowTop, 40);
+        EXPECT_EQ(again.m_nWindowWidth, 1700);
+        EXPECT_EQ(again.m_nWindowHeight, 590);
+        EXPECT_EQ(again.m_bWindowMaximized, 1);
+    }
+    // A missing value, or a size of nothing, leaves the default size.
+    const std::string head =
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\SOFTWARE\\KELD\\Sorvantel]\n";
+    for (const std::string& values :
+         {std::string("\"WindowLeft\"=dword:00000010\n\"WindowTop\"=dword:00000010\n\"WindowWidth\"=dword:00000400\n"),
+          std::string("\"WindowLeft\"=dword:00000010\n\"WindowTop\"=dword:00000010\n\"WindowWidth\"=dword:00000000\n"
+                      "\"WindowHeight\"=dword:00000300\n"),
+          std::string("\"WindowLeft\"=dword:00000010\n\"WindowTop\"=dword:00000010\n\"WindowWidth\"=dword:00000400\n"
+                      "\"WindowHeight\"=hex(4):00,03,00,00,00,00,00,00\n")}) {
+        WriteAll(platform.settingsPath, head + values);
+        CSorvantelDoc doc(platform);
+        EXPECT_EQ(doc.m_bWindowStored, 0) << values;
+    }
+}
+
 TEST(Settings, DeviceEnumerationFillsCardsTwoToFour) {
     FakePlatform none;
     CSorvantelDoc empty(none);

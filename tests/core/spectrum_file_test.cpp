@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -212,6 +215,98 @@ TEST_F(SpectrumFileTest, FilesThatCannotBeOpenedAreReported) {
     const std::string nowhere = platform.dir.file("no such folder/x.svl");
     Saved("no such folder/x.svl");
     EXPECT_EQ(platform.messages.back(), nowhere + " could not be created.");
+}
+
+TEST_F(SpectrumFileTest, SavingOntoASymbolicLinkReplacesTheFileItPointsToAndKeepsTheLink) {
+    const std::string real = platform.dir.file("night.svl");
+    WriteBytes(real, "older rows");
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink("night.svl", platform.dir.file("latest.svl"));  // relative, as users make them
+    fs::create_symlink(platform.dir.file("latest.svl"), platform.dir.file("chain.svl"));
+    FillRows(3, 0.0);
+
+    for (const char* link : {"latest.svl", "chain.svl"}) {
+        Saved(link);
+        EXPECT_TRUE(platform.messages.empty()) << link;
+        EXPECT_TRUE(fs::is_symlink(fs::symlink_status(platform.dir.file(link)))) << link;
+        EXPECT_EQ(fs::file_size(real), 4u + 3 * 1024) << link;
+        // The replaced file keeps its permission bits, not those a new file would get.
+        EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read)
+            << link;
+    }
+    // A link whose file is not there yet: the file is made where it points.
+    fs::create_symlink("fresh.svl", platform.dir.file("dangling.svl"));
+    Saved("dangling.svl");
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(platform.dir.file("dangling.svl"))));
+    EXPECT_EQ(fs::file_size(platform.dir.file("fresh.svl")), 4u + 3 * 1024);
+    // Links that loop lead nowhere: refused by name.
+    fs::create_symlink("loop-b.svl", platform.dir.file("loop-a.svl"));
+    fs::create_symlink("loop-a.svl", platform.dir.file("loop-b.svl"));
+    Saved("loop-a.svl");
+    ASSERT_EQ(platform.messages.size(), 1u);
+    EXPECT_EQ(platform.messages[0], platform.dir.file("loop-a.svl") + " could not be created.");
+}
+
+// Saves as a user who may not write the file: this user, or nobody when the tests run as
+// root, who may write anything. Returns the message shown, or "(none)".
+std::string SaveAsUserWithoutWriteAccess(const std::string& path) {
+    FakePlatform platform;
+    auto save = [&]() -> std::string {
+        CSorvantelDoc doc(platform);
+        doc.m_nRows = 2;
+        platform.saveAnswers.push_back(path);
+        doc.OnSave();
+        return platform.messages.empty() ? "(none)" : platform.messages.back();
+    };
+    if (geteuid() != 0) return save();
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) return "pipe failed";
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeFds[0]);
+        std::string result = "could not become nobody";
+        if (setgid(65534) == 0 && setuid(65534) == 0) result = save();
+        const ssize_t n = write(pipeFds[1], result.data(), result.size());
+        _exit(n == static_cast<ssize_t>(result.size()) ? 0 : 1);
+    }
+    close(pipeFds[1]);
+    std::string result;
+    char buf[512];
+    ssize_t n;
+    while ((n = read(pipeFds[0], buf, sizeof buf)) > 0) result.append(buf, static_cast<size_t>(n));
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return result;
+}
+
+TEST(SpectrumFileAccess, AFileTheUserMayNotWriteIsRefusedByNameAndStaysAsItWas) {
+    TempDir dir;
+    // The folder is open to all, so that only the file's own permissions stand in the way (a
+    // rename into the folder would succeed).
+    fs::permissions(dir.path(), fs::perms::all);
+    const std::string path = dir.file("kept.svl");
+    WriteBytes(path, "precious");
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    EXPECT_EQ(SaveAsUserWithoutWriteAccess(path), path + " could not be created.");
+    EXPECT_EQ(ReadBytes(path), "precious");
+    EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    for (const auto& e : fs::directory_iterator(dir.path())) EXPECT_EQ(e.path().filename(), "kept.svl");
+    // Nor is a folder or a FIFO replaced by a file.
+    FakePlatform platform;
+    CSorvantelDoc doc(platform);
+    doc.m_nRows = 1;
+    fs::create_directory(dir.file("folder.svl"));
+    ASSERT_EQ(mkfifo(dir.file("pipe.svl").c_str(), 0644), 0);
+    for (const char* name : {"folder.svl", "pipe.svl"}) {
+        platform.saveAnswers.push_back(dir.file(name));
+        doc.OnSave();
+        EXPECT_EQ(platform.messages.back(), dir.file(name) + " could not be created.");
+    }
+    EXPECT_TRUE(fs::is_directory(dir.file("folder.svl")));
+    EXPECT_TRUE(fs::is_fifo(dir.file("pipe.svl")));
 }
 
 TEST_F(SpectrumFileTest, FailedSaveLeavesTheExistingFileIntact) {

@@ -77,6 +77,8 @@ TEST_F(AnalyseRecording, FeedsTheFileWithTheRowCountInTheTitleAndThenWalksTheRoa
         << Frame().windowTitle().toStdString();
     EXPECT_TRUE(Enabled(cmd::kAnalyseRecording, true));
     EXPECT_TRUE(Enabled(cmd::kStop, false));
+    // As after a Load, the road starts from the Spectrum.
+    EXPECT_EQ(Doc().m_nViewMode, 1);
 
     // The road: the sensitive detector finds the ident's line and reads it (the designed
     // search would also log garbage from its neighbours at this strength).
@@ -105,6 +107,24 @@ TEST_F(AnalyseRecording, StopEndsTheFeedWithTheRowsSoFar) {
     QApplication::processEvents();
     EXPECT_EQ(Doc().m_nRows, rows);
     Frame().RefreshCommandStates();
+    EXPECT_TRUE(Enabled(cmd::kAnalyseRecording, true));
+}
+
+TEST_F(AnalyseRecording, LoranCModeIsRefusedWithAMessageBeforeAnyFileIsChosen) {
+    Doc().m_bLoran = 1;
+    Doc().m_nRows = 100;
+    Doc().m_nViewMode = 2;
+    auto dialog = ModalAnswer::On<QFileDialog>([](QFileDialog* d) { d->reject(); });
+    QString message;
+    auto box = AnswerMessageBox(message);
+    Frame().Execute(cmd::kAnalyseRecording);
+    ASSERT_TRUE(box->Ran());
+    EXPECT_EQ(message, RecordingAnalysis::kLoranRefusal);
+    dialog.reset();
+    // Nothing was started or thrown away.
+    EXPECT_EQ(Doc().m_nRows, 100);
+    EXPECT_EQ(Doc().m_bProcessing, 0);
+    EXPECT_EQ(Doc().m_nViewMode, 2);
     EXPECT_TRUE(Enabled(cmd::kAnalyseRecording, true));
 }
 

@@ -108,6 +108,26 @@ TEST_F(CommandStates, CardItemsShowTheDeviceNames) {
     EXPECT_EQ(card2->text(), "Line In && Mic");
 }
 
+TEST_F(CommandStates, AStartThatFailsLeavesTheProgramIdle) {
+    // A source that is gone: the open fails on any machine, sound server or not.
+    Doc().m_strCardName[1] = "Gone";
+    Doc().m_nCardDevice[1] = 99;
+    Doc().m_nSoundcard = 1;
+    Frame().RefreshCommandStates();
+    QString message;
+    auto box = AnswerMessageBox(message);
+    Frame().Execute(cmd::kStart);
+    ASSERT_TRUE(box->Ran());
+    EXPECT_TRUE(message.startsWith("On opening the audio device..")) << message.toStdString();
+    EXPECT_EQ(Doc().m_bProcessing, 0);
+    EXPECT_TRUE(Enabled(cmd::kStart, true));
+    EXPECT_TRUE(Enabled(cmd::kStop, false));
+    EXPECT_TRUE(Enabled(cmd::kRecord, false));
+    EXPECT_TRUE(Enabled(cmd::kFileLoad, true));
+    EXPECT_TRUE(Enabled(cmd::Card(1), true));
+    EXPECT_EQ(Frame().windowTitle(), "Sorvantel from KELD - idle");
+}
+
 TEST_F(CommandStates, ToolbarAndStatusBarItemsFollowTheBars) {
     QAction* toolbar = Frame().Actions().ActionsFor(cmd::kViewToolbar).front();
     toolbar->trigger();

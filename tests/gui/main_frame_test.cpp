@@ -18,6 +18,7 @@
 #include "app/help_viewer.h"
 #include "display/sorvantel_view.h"
 #include "shell_fixture.h"
+#include "support/keyed_rows.h"
 
 namespace sorv::test {
 namespace {
@@ -45,7 +46,7 @@ QAction* Item(QMenu* menu, const QString& text) {
 TEST_F(MainFrame, MenusInOrderWithTheirTexts) {
     EXPECT_EQ(Texts(Frame().menuBar()->actions()),
               QStringList({"&File", "&View", "Process", "Options", "Tools", "&Help"}));
-    EXPECT_EQ(Texts(Menu(Frame(), "&File")->actions()), QStringList({"&Save", "&Load", "Analyse recording...", "E&xit"}));
+    EXPECT_EQ(Texts(Menu(Frame(), "&File")->actions()), QStringList({"&Save", "&Load", "&Analyse recording...", "E&xit"}));
     EXPECT_EQ(Texts(Menu(Frame(), "&View")->actions()),
               QStringList({"&Toolbar", "&Status Bar", "Signal", "Spectrum", "Spectral Density", "Periodicity",
                            "Integral"}));
@@ -60,6 +61,17 @@ TEST_F(MainFrame, MenusInOrderWithTheirTexts) {
               QStringList({"Setup", "Auto search", "Batch auto search", "Semi auto search fwd",
                            "Semi auto search back", "-", "Sensitive detection"}));
     EXPECT_EQ(Texts(Menu(Frame(), "&Help")->actions()), QStringList({"&Help Topics", "-", "&About Sorvantel..."}));
+    // Within a menu no two items share a mnemonic, so Alt+F then a letter is never ambiguous.
+    for (const char* title : {"&File", "&View", "&Help"}) {
+        QString letters;
+        for (QAction* a : Menu(Frame(), title)->actions()) {
+            const qsizetype amp = a->text().indexOf('&');
+            if (amp < 0 || amp + 1 >= a->text().size()) continue;
+            const QChar letter = a->text().at(amp + 1).toLower();
+            EXPECT_FALSE(letters.contains(letter)) << title << ": " << a->text().toStdString();
+            letters += letter;
+        }
+    }
     QMenu* source = Item(Item(Menu(Frame(), "Options"), "Audio")->menu(), "Source")->menu();
     EXPECT_EQ(source->actions().size(), 4);
     // The View and Tools menus name one command twice.
@@ -196,6 +208,41 @@ TEST_F(MainFrame, ViewPeriodicityRunsThePeriodSearch) {
     EXPECT_EQ(Doc().m_nViewMode, 3);
     EXPECT_EQ(Doc().m_bLineSearched[10], 1);
     EXPECT_GT(Doc().m_nPeriodBins, 0);
+}
+
+TEST_F(MainFrame, SemiAutoSearchFromMenuOrKeyReadiesTheWindowForIntegrateWithoutAPaint) {
+    // 16384 rows with line 63 keyed every 9 s; the window is never painted in between.
+    Doc().m_nRows = 16384;
+    FillKeyedRows(Doc().m_power.get(), Doc().m_nRows, KeyedRowsSpec{});
+    Doc().m_nLine = 57;
+    Doc().OnPeriodSearch();
+    auto expectWindowOfTheDesignatedBin = [this](const char* how) {
+        ASSERT_GE(Doc().m_nPeriodBin, 1) << how;
+        const double tp = 1.0 / (Doc().m_nPeriodBin * 0.5 * Doc().RowRate() / Doc().m_nPeriodBins);
+        EXPECT_NEAR(tp, 9.0, 0.2) << how;
+        EXPECT_NEAR(Doc().m_dPeriodMax, tp + 0.5, 1e-9) << how;
+        EXPECT_NEAR(Doc().m_dPeriodMin, tp - 0.5, 1e-9) << how;
+    };
+    Item(Item(Menu(Frame(), "Tools"), "Auto search")->menu(), "Semi auto search fwd")->trigger();
+    EXPECT_EQ(Doc().m_nLine, 63);
+    expectWindowOfTheDesignatedBin("menu");
+    // Integrate right after folds around that period: its longest trial is Tp + 0.5 s long.
+    const double max = Doc().m_dPeriodMax;
+    Frame().Execute(cmd::kIntegrate);
+    EXPECT_EQ(Doc().m_nViewMode, 4);
+    EXPECT_NEAR(Doc().m_nTrialRows[kTrials - 1], max * Doc().RowRate(), 1.0);
+
+    // The accelerator ] searches back, from the line above.
+    Frame().show();
+    QApplication::setActiveWindow(&Frame());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&Frame()));
+    Doc().m_nLine = 64;
+    Doc().OnPeriodSearch();
+    Doc().m_dPeriodMin = 1.0;
+    Doc().m_dPeriodMax = 2.0;
+    QTest::keyClick(Frame().View(), Qt::Key_BracketRight);
+    EXPECT_EQ(Doc().m_nLine, 63);
+    expectWindowOfTheDesignatedBin("key");
 }
 
 TEST_F(MainFrame, ParameterCommandOpensItsDialogAndStoresOnOk) {

@@ -209,6 +209,29 @@ TEST(ParameterDialogs, GriDialogRefusesIntervalsThatDoNotFitASlot) {
     }
 }
 
+TEST(ParameterDialogs, SpectrumDialogRefusesBandEdgesBeyondTenMegahertz) {
+    // Choice 0 is 1500 Hz either side of the centre, choice 4 94 Hz.
+    struct Case {
+        int choice;
+        const char* typed;
+    };
+    for (const Case& c : {Case{0, "9998501"}, Case{0, "-9998501"}, Case{4, "9999907"}, Case{1, "2147483000"}}) {
+        CSpectrumDlg dlg;
+        dlg.m_values = {1000, c.choice};
+        ExpectRefused(dlg, Edit(dlg, 1001), c.typed, CSpectrumDlg::kBandOutOfRange);
+        EXPECT_EQ(dlg.m_values.centreHz, 1000) << c.typed;
+    }
+    // The edges themselves are allowed.
+    for (const Case& c : {Case{0, "9998500"}, Case{0, "-9998500"}, Case{4, "9999906"}}) {
+        CSpectrumDlg dlg;
+        dlg.m_values = {1000, c.choice};
+        dlg.show();
+        EXPECT_EQ(TypeAndOk(dlg, Edit(dlg, 1001), c.typed), "") << c.typed;
+        EXPECT_EQ(dlg.result(), QDialog::Accepted) << c.typed;
+        EXPECT_EQ(dlg.m_values.centreHz, QString(c.typed).toInt());
+    }
+}
+
 TEST(ParameterDialogs, TabOrderFollowsTheTemplateAndStartsAtTheFirstStop) {
     CCarrierDlg dlg;
     dlg.m_values = {404.0, 0};

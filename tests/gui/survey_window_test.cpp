@@ -87,7 +87,7 @@ TEST_F(SurveyWindow, ListsTheCarriersAndFeedsTheChosenChannelForTheRoadByMouse) 
     EXPECT_NEAR(Doc().m_dCarrierKHz, 402.0 - kChannelToneHz / 1000.0, 0.003);
     EXPECT_EQ(Doc().m_nRxMode, 0);
 
-    // The road, by mouse: Signal, Spectrum, Spectral Density; the upper 1020 Hz line; its
+    // The road, by mouse: from the Spectrum to the Spectral Density; the upper 1020 Hz line; its
     // periodicity; the period bin of 8 s; then Ident writes the log entry.
     Frame().resize(1400, 800);
     Frame().show();
@@ -95,7 +95,7 @@ TEST_F(SurveyWindow, ListsTheCarriersAndFeedsTheChosenChannelForTheRoadByMouse) 
     CSorvantelView& view = *Frame().View();
     auto doubleClick = [&](int x) { QTest::mouseDClick(&view, Qt::LeftButton, {}, QPoint(x, view.height() / 2)); };
     const view::PlotRect plot = view::PlotRect::ForClient(view.width(), view.height());
-    doubleClick(view.width() / 2);
+    ASSERT_EQ(Doc().m_nViewMode, 1);  // the rows grew in the Spectrum
     doubleClick(view.width() / 2);
     ASSERT_EQ(Doc().m_nViewMode, 2) << view.width() << "x" << view.height();
     int line = -1;

@@ -91,11 +91,19 @@ inline int Count(const QImage& img, const QRect& r, QRgb colour) {
 
 inline QRgb At(const QImage& img, int x, int y) { return img.pixel(x, y) | 0xFF000000u; }
 
+// A view at its default size, the one users first see, with processing off as it always is
+// when working from files.
 class ViewTest : public ::testing::Test {
 protected:
     FakePlatform platform;
     CSorvantelDoc doc{platform};
     CSorvantelView view{doc};
+    const int W = CSorvantelView::DefaultSize().width();
+    const int H = CSorvantelView::DefaultSize().height();
+    // The plot rectangle of the Spectral Density and Periodicity graphs at that size.
+    const int P = W - 20, B = H - 30, Q = H - 40;
+
+    QImage Render() { return Render(W, H); }
 
     // Sizes the view like the image, so that handlers and paint agree on W and H.
     QImage Render(int w, int h) {

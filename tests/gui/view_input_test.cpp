@@ -1,6 +1,7 @@
 // Clicks, double clicks, the wheel and keys on the view, delivered as Qt events.
 #include <QTest>
 #include <QWheelEvent>
+#include <cmath>
 
 #include "gui/view_fixture.h"
 
@@ -9,12 +10,13 @@ namespace {
 
 class ViewInputTest : public ViewTest {
 protected:
-    void SetUp() override {
-        doc.m_bProcessing = 1;
-        view.resize(660, 400);  // plot width P = 640
-    }
+    void SetUp() override { view.resize(W, H); }
     void Click(int x, int y = 200, Qt::MouseButton b = Qt::LeftButton) { QTest::mouseClick(&view, b, {}, QPoint(x, y)); }
     void DoubleClick(int x, int y = 200) { QTest::mouseDClick(&view, Qt::LeftButton, {}, QPoint(x, y)); }
+    // The first x of the density bar of line i (its left edge is x - 1).
+    int InsideBar(int i) const { return 10 + i * P / 128 + 1; }
+    // The first x whose nearest curve point is bin k, with M bins shown.
+    int FirstXOfBin(int k, int m) const { return 10 + static_cast<int>(std::ceil((k - 0.5) * P / m)); }
     void Wheel(int delta, Qt::KeyboardModifiers mods = {}, bool inverted = false) {
         QWheelEvent e(QPointF(300, 200), QPointF(300, 200), QPoint(), QPoint(0, delta), Qt::NoButton, mods,
                       Qt::NoScrollPhase, inverted);
@@ -25,15 +27,15 @@ protected:
 TEST_F(ViewInputTest, DensityClicksDesignateOnlyStrictlyInsideABar) {
     doc.m_nViewMode = 2;
     const int redraws = platform.redraws;
-    Click(14);
+    Click(InsideBar(1) - 2);  // the last pixel inside line 0's bar
     EXPECT_EQ(doc.m_nLine, 0);
-    Click(16);
+    Click(InsideBar(1));
     EXPECT_EQ(doc.m_nLine, 1);
-    Click(15);  // the edge between lines 0 and 1
+    Click(InsideBar(1) - 1);  // the edge between lines 0 and 1
     EXPECT_EQ(doc.m_nLine, 1);
     Click(5);  // left of the plot
     EXPECT_EQ(doc.m_nLine, 1);
-    Click(649);
+    Click(10 + P - 1);
     EXPECT_EQ(doc.m_nLine, 127);
     EXPECT_EQ(platform.redraws, redraws + 5);
     EXPECT_EQ(doc.m_nViewMode, 2);
@@ -41,8 +43,9 @@ TEST_F(ViewInputTest, DensityClicksDesignateOnlyStrictlyInsideABar) {
 
 TEST_F(ViewInputTest, PeriodicityClicksPickTheNearestBinAndWriteItsWindow) {
     doc.m_nViewMode = 3;
-    SetPeriodSpectrum(2048);  // M = 64: bin j at x = 10 + 10 j
-    for (auto [x, bin] : {std::pair{24, 1}, {25, 2}, {104, 9}, {105, 10}}) {
+    SetPeriodSpectrum(2048);  // M = 64: bin j at x = 10 + j P / 64
+    for (auto [x, bin] : {std::pair{FirstXOfBin(2, 64) - 1, 1}, {FirstXOfBin(2, 64), 2},
+                          {FirstXOfBin(10, 64) - 1, 9}, {FirstXOfBin(10, 64), 10}}) {
         Click(x);
         EXPECT_EQ(doc.m_nPeriodBin, bin) << x;
     }
@@ -82,7 +85,7 @@ TEST_F(ViewInputTest, IntegralDoubleClickHalvesTheWindowAroundTheClickedRow) {
     doc.m_nViewMode = 4;
     doc.m_dPeriodMin = 9.0;
     doc.m_dPeriodMax = 10.0;
-    DoubleClick(100, 200);  // y = H / 2
+    DoubleClick(100, H / 2);
     EXPECT_NEAR(doc.m_dPeriodMin, 9.25, 1e-12);
     EXPECT_NEAR(doc.m_dPeriodMax, 9.75, 1e-12);
     EXPECT_EQ(doc.m_nViewMode, 4);

@@ -14,8 +14,6 @@
 namespace sorv::test {
 namespace {
 
-constexpr int kW = 1300, kH = 600;  // P = 1280: 10 pixels a density bar, 20 a period bin
-
 // The highest density bar within 50 Hz of the tone, the bar a user would pick.
 int HighestBarNear(const CSorvantelDoc& doc, double hz) {
     int best = -1;
@@ -41,8 +39,8 @@ int HighestPeakOfBeaconPeriods(const CSorvantelDoc& doc) {
 class ViewRoadTest : public ViewTest {
 protected:
     void DoubleClick(int x, int y = 300) { QTest::mouseDClick(&view, Qt::LeftButton, {}, QPoint(x, y)); }
-    int BarCentre(int line) const { return 10 + line * 1280 / 128 + 5; }
-    int BinX(int bin) const { return 10 + bin * 1280 / view::PeriodAxis::Of(doc).M; }
+    int BarCentre(int line) const { return 10 + line * P / 128 + P / 256; }
+    int BinX(int bin) const { return 10 + bin * P / view::PeriodAxis::Of(doc).M; }
     bool LogIsEmpty() const {
         std::error_code ec;
         return !std::filesystem::exists(doc.m_strLogDirectory, ec) || std::filesystem::is_empty(doc.m_strLogDirectory, ec);
@@ -61,7 +59,7 @@ protected:
         spec.noiseRms = 10;
         spec.seed = 7;
         FeedMorseIdent(doc, spec, 180.0);
-        view.resize(kW, kH);
+        view.resize(W, H);
     }
 };
 
@@ -92,10 +90,10 @@ TEST_F(ViewRoadTest, DoubleClicksWalkFromSignalToTheDecodedIdent) {
     EXPECT_EQ(doc.m_bLogCheck, 1);
     EXPECT_TRUE(LogIsEmpty());
 
-    const QImage img = Render(kW, kH);
+    const QImage img = Render();
     const int c = doc.m_nTrialRows[256];
     const QFont& banner = view::BannerFont();
-    EXPECT_TRUE(TextAt(img, 2 * c + 30, kH / 2 - TextHeight(banner) / 2, "\"ABC\"", view::kGreen, banner));
+    EXPECT_TRUE(TextAt(img, 2 * c + 30, H / 2 - TextHeight(banner) / 2, "\"ABC\"", view::kGreen, banner));
 
     // Enter goes back to the Periodicity graph of the same line, with no designated period.
     view.OnStep();
@@ -114,7 +112,7 @@ TEST_F(ViewRoadTest, StepIntegratesOverTheBinAndCtrlWheelFindsTheNextKeyedLine) 
     doc.m_nLine = 63;
     doc.OnPeriodSearch();
     ASSERT_EQ(doc.m_nViewMode, 3);
-    view.resize(kW, kH);
+    view.resize(W, H);
     const int bin = HighestPeakOfBeaconPeriods(doc);
     ASSERT_GE(bin, 1);
     const double c = view::PeriodAxis::Of(doc).b;

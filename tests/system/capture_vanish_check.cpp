@@ -55,7 +55,8 @@ int Run(CheckPlatform& platform, CSorvantelDoc& doc) {
     doc.OnStart();
     if (platform.messages.size() == before) return Fail("a Start without the device reported nothing");
     std::printf("STARTMSG %s\n", platform.messages.back().c_str());
-    // A failed Start leaves processing on without a device, as designed; Stop brings it back.
+    // A failed Start leaves the program idle, not half-started; Stop then changes nothing.
+    if (doc.m_bProcessing || platform.title != "Sorvantel from KELD - idle") return Fail("the failed Start is not idle");
     check::WaitFor([] { return false; }, 1000);
     doc.OnStop();
     if (doc.m_bProcessing || platform.title != "Sorvantel from KELD - idle") return Fail("Stop after the failed Start");

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Live audio end to end on a real sound server of our own: a private PulseAudio daemon with a
 # null sink and a source remapped from its monitor. A 1500 Hz tone played into the sink must
-# come out of the program's live capture as rows peaking in line 95; its recordings must be
+# come out of the program's live capture as rows peaking in line 95, from the remapped source
+# and from the sink's own monitor, which the cards list as well; its recordings must be
 # valid WAV files to readers we did not write, also after a kill; and what playback sends to
 # the sink must carry the designated line's tone with the integrand's keying.
 # Usage: live_audio.sh <build dir>. Skips (77) when the check program was not built.
@@ -115,6 +116,11 @@ python3 "$WORK/check.py" check_wav "$WAV" "$BYTES" || fail "recording $WAV"
 [ "$(soxi -s "$WAV")" = "$BYTES" ] || fail "soxi counts $(soxi -s "$WAV") samples, expected $BYTES"
 [ "$(soxi -r "$WAV")" = 48000 ] && [ "$(soxi -c "$WAV")" = 1 ] && [ "$(soxi -b "$WAV")" = 8 ] \
   || fail "soxi reads another format"
+
+# ---- the sink's monitor itself: listed among the cards and captured without the remap
+timeout 60 "$CHECK" monitor "$WORK/monitor" > "$WORK/monitor.out" || { cat "$WORK/monitor.out"; fail "monitor check"; }
+cat "$WORK/monitor.out"
+grep -q '^MONITOR [234] Monitor of VirtualSink$' "$WORK/monitor.out" || fail "the monitor is not listed as a card"
 
 # ---- a recording cut off by a kill is still a valid file with every second written
 "$CHECK" killed "$WORK/killed" > "$WORK/killed.out" &

@@ -7,6 +7,9 @@
 //                                         3 s, print "WAV <path> <bytes>"
 //   live_audio_check killed <dir>         Start, record until 3 s are written, print
 //                                         "KILL <path> <bytes>" and wait to be killed
+//   live_audio_check monitor <dir>        list the cards, print "MONITOR <card> <name>" for the
+//                                         monitor of VirtualSink, Start on it and wait for
+//                                         steady rows with line 95
 //   live_audio_check playback <dir> <s>   play a keyed 1484.375 Hz integrand for s seconds
 #include <QApplication>
 #include <QElapsedTimer>
@@ -89,6 +92,23 @@ int Killed(CheckPlatform& platform, CSorvantelDoc& doc) {
     return Fail("was not killed");
 }
 
+// The monitor of the output the tone is played into, listed among the cards and captured
+// directly: no virtual source in between.
+int Monitor(CheckPlatform& platform, CSorvantelDoc& doc) {
+    int card = -1;
+    for (int c = 0; c < 4; ++c) {
+        std::printf("CARD%d %s\n", c + 1, doc.m_strCardName[c].c_str());
+        if (doc.m_strCardName[c] == "Monitor of VirtualSink") card = c;
+    }
+    if (card < 0) return Fail("the monitor of VirtualSink is not among the cards");
+    std::printf("MONITOR %d %s\n", card + 1, doc.m_strCardName[card].c_str());
+    doc.OnCard(card);
+    if (doc.m_nSoundcard != card) return Fail("the monitor's card cannot be chosen");
+    if (int rc = StartAndReachSteadyState(platform, doc)) return rc;
+    doc.OnStop();
+    return platform.messages.empty() ? 0 : Fail("messages while capturing from the monitor");
+}
+
 // An integrand keyed like "dah dit" over 50 rows (1.6 s at 31.25 rows a second):
 // on 15 rows, off 5, on 5, off 25.
 int Playback(CheckPlatform& platform, CSorvantelDoc& doc, int seconds) {
@@ -116,8 +136,9 @@ int main(int argc, char** argv) {
     std::setlocale(LC_NUMERIC, "C");
     const std::string mode = argc >= 3 ? argv[1] : "";
     const int seconds = argc == 4 ? QString(argv[3]).toInt() : 0;
-    if (!((mode == "capture" || mode == "killed") && argc == 3) && !(mode == "playback" && seconds > 0)) {
-        std::fprintf(stderr, "usage: %s capture|killed <dir> | playback <dir> <seconds>\n", argv[0]);
+    if (!((mode == "capture" || mode == "killed" || mode == "monitor") && argc == 3) &&
+        !(mode == "playback" && seconds > 0)) {
+        std::fprintf(stderr, "usage: %s capture|killed|monitor <dir> | playback <dir> <seconds>\n", argv[0]);
         return 2;
     }
     sorv::CheckPlatform platform(argv[2]);
@@ -128,6 +149,7 @@ int main(int argc, char** argv) {
     int rc = 2;
     if (mode == "capture") rc = sorv::Capture(platform, *doc);
     else if (mode == "killed") rc = sorv::Killed(platform, *doc);
+    else if (mode == "monitor") rc = sorv::Monitor(platform, *doc);
     else rc = sorv::Playback(platform, *doc, seconds);
     platform.SetDocument(nullptr);
     doc.reset();

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The real program on a virtual X display: it starts, shows its toolbar and the start hint,
+# The real program on a virtual X display of a desktop's size: it starts at its default size
+# (wide enough for the Integral graph's captions), shows its toolbar and the start hint,
 # opens the About box from the Help menu by keyboard, and on File > Exit ends and saves its
 # settings. Screenshots stay under <build>/test-output/xvfb_smoke/.
 # Usage: xvfb_smoke.sh <build dir>
@@ -44,7 +45,7 @@ count_colour() {
 }
 
 # A display of our own.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$tmp/display" 2>"$tmp/xvfb.log" &
 xvfb_pid=$!
 wait_for 100 test -s "$tmp/display" || fail "Xvfb did not start: $(cat "$tmp/xvfb.log")"
 export DISPLAY=":$(head -n1 "$tmp/display")"
@@ -60,6 +61,10 @@ app_pid=$!
 wait_for 300 xdotool search --name '^Sorvantel$' || fail "no main window titled Sorvantel"
 wid=$(xdotool search --name '^Sorvantel$' | head -n1)
 eval "$(xdotool getwindowgeometry --shell "$wid")"  # X, Y, WIDTH, HEIGHT
+# A first start: the view beside the widest Integral picture (1034 pixels) has room for its
+# longest caption, and the window fits the screen.
+[ "$WIDTH" -ge 1500 ] && [ "$((X + WIDTH))" -le 1920 ] && [ "$((Y + HEIGHT))" -le 1080 ] \
+  || fail "default window ${WIDTH}x${HEIGHT} at ${X},${Y} does not hold the captions on a 1920x1080 screen"
 
 # The start hint: bright green text near the bottom centre of the window. The window may
 # need a moment for its first paint.
