@@ -157,6 +157,7 @@ struct FuzzDocument {
         d.m_bLogCheck = 1;
         d.m_strLogDirectory = platform.logDirectory;
         d.m_strTimeStamp.clear();
+        d.m_tRowsStart.reset();
         d.m_bLoran = 0;
         d.m_dGri = 6731.0;
         d.m_dLoranLength = 3230.88;

@@ -14,7 +14,7 @@ ROOT=$PWD
 BUILD=${FUZZ_BUILD_DIR:-build-fuzz}
 case "$BUILD" in /*) ;; *) BUILD=$ROOT/$BUILD ;; esac
 SECONDS_EACH=${FUZZ_SECONDS:-60}
-ALL=(spectrum_file settings_file script ident_log audio_import)
+ALL=(spectrum_file settings_file script ident_log audio_import iq_reader)
 if [ $# -gt 0 ]; then NAMES=("$@"); else NAMES=("${ALL[@]}"); fi
 
 command -v clang++-14 >/dev/null || { echo "clang++-14 is not installed (tools/install-deps.sh)"; exit 1; }

@@ -13,7 +13,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libgtest-dev libgmock-dev libbenchmark-dev \
   libsndfile1-dev libsoxr-dev libpulse-dev libfftw3-dev libpng-dev \
   clang-14 libclang-rt-14-dev \
-  xvfb xauth xdotool pulseaudio pulseaudio-utils socat imagemagick sox python3 \
+  xvfb xauth xdotool pulseaudio pulseaudio-utils socat imagemagick sox python3 python3-numpy \
   fonts-liberation fonts-dejavu-core desktop-file-utils tzdata \
   >/dev/null
 # A decimal-comma locale, so that the tests can prove numbers never follow the user's locale.

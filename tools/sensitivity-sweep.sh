@@ -4,6 +4,10 @@
 #   tools/sensitivity-sweep.sh table   SNR x duration -> correct / false, both detectors
 #   tools/sensitivity-sweep.sh noise   hours of pure noise, and of noise with steady carriers,
 #                                      -> identifications (every one of them false)
+#   tools/sensitivity-sweep.sh kinds [OPTIONS]   SNR x duration x noise kind x generator (ours
+#                                      and tools/independent_synth.py): tools/sensitivity_sweep.py table
+#   tools/sensitivity-sweep.sh false [OPTIONS]   20 hours of each noise kind, no ident:
+#                                      tools/sensitivity_sweep.py false (--help for the options)
 #
 # Settings (environment): CLI (the sorvantel-cli to run; default build-sensitive's), SNRS,
 # MINUTES, SEEDS (seeds per cell), HOURS (of each kind of noise), JOBS (recordings analysed at
@@ -121,6 +125,8 @@ noise() {
 }
 
 case "${1:-}" in
+    kinds) shift; rm -rf "$WORK"; exec tools/sensitivity_sweep.py table --cli "$CLI" --jobs "$JOBS" "$@" ;;
+    false) shift; rm -rf "$WORK"; exec tools/sensitivity_sweep.py false --cli "$CLI" --jobs "$JOBS" "$@" ;;
     table) table ;;
     noise)
         echo "| Noise | Length | Searches | Sensitive: idents | Classic: idents |"
@@ -128,5 +134,5 @@ case "${1:-}" in
         noise pure
         noise carriers
         ;;
-    *) echo "usage: $0 table|noise" >&2; exit 2 ;;
+    *) echo "usage: $0 table|noise|kinds|false" >&2; exit 2 ;;
 esac

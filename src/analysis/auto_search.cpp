@@ -32,7 +32,7 @@ PeakWindowInput WindowInput(const CSorvantelDoc& doc) {
 }
 
 // The line nearest to an audio frequency, as a double so that it can be limited first.
-double LineOfTone(double toneHz, int bandLow, int bandWidth) {
+double LineOfTone(double toneHz, int bandLow, double bandWidth) {
     return std::trunc((toneHz - bandLow) / bandWidth * 128.0 + 0.5);
 }
 
@@ -80,7 +80,7 @@ void CSorvantelDoc::OnAutoSearch() {
     m_platform.SetWaitCursor(true);
     m_strIdent.clear();
 
-    const int bw = m_nBandHigh - m_nBandLow;
+    const double bw = static_cast<double>(BandWidth());
     const double R = RowRate();
     // Lines of the subcarrier range; an empty store or band has nothing to search.
     double first = -1.0, last = -2.0;

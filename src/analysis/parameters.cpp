@@ -13,7 +13,7 @@ namespace sorv {
 
 namespace {
 
-int BandChoiceFor(int bandwidth) {
+int BandChoiceFor(int64_t bandwidth) {
     if (bandwidth >= 3000) return 0;
     if (bandwidth >= 1500) return 1;
     if (bandwidth >= 750) return 2;
@@ -40,7 +40,7 @@ bool FitsInt(int64_t v) {
 void CSorvantelDoc::OnSpectralRange() {
     SpectrumDlgValues v;
     v.centreHz = static_cast<int>((static_cast<int64_t>(m_nBandLow) + m_nBandHigh) / 2);
-    v.bandwidthChoice = BandChoiceFor(m_nBandHigh - m_nBandLow);
+    v.bandwidthChoice = BandChoiceFor(BandWidth());
     if (!m_platform.RunSpectrumDialog(v)) return;
     if (v.bandwidthChoice < 0 || v.bandwidthChoice >= 5) return;
     const BandChoice& choice = kBandChoices[v.bandwidthChoice];

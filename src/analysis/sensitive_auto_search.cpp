@@ -18,7 +18,7 @@ namespace {
 
 // The line whose label is nearest to an audio frequency, as a double so that it can be
 // limited before it becomes an integer.
-double LabelLineOf(double toneHz, int bandLow, int bandWidth) {
+double LabelLineOf(double toneHz, int bandLow, double bandWidth) {
     return std::trunc((toneHz - bandLow) / bandWidth * 128.0 + 0.5);
 }
 
@@ -31,7 +31,7 @@ struct LineSpan {
 // label is that tone's frequency, so the search takes one line more below the range: a tone
 // at the range's lower edge lies there.
 LineSpan SearchedLines(const CSorvantelDoc& doc) {
-    const int bw = doc.m_nBandHigh - doc.m_nBandLow;
+    const double bw = static_cast<double>(doc.BandWidth());
     if (doc.m_nRows < 1 || bw <= 0) return {};
     double first = LabelLineOf(doc.m_dAutoToneMin, doc.m_nBandLow, bw) - 1.0;
     double last = LabelLineOf(doc.m_dAutoToneMax, doc.m_nBandLow, bw);
@@ -70,7 +70,7 @@ void CSorvantelDoc::SensitiveAutoSearch() {
         in.lastLine = span.last;
         in.periodMin = m_dAutoPeriodMin;
         in.periodMax = m_dAutoPeriodMax;
-        in.lineHz = (m_nBandHigh - m_nBandLow) / 128.0;
+        in.lineHz = static_cast<double>(BandWidth()) / 128.0;
         in.manualWpm = m_bAutoWpm ? 0 : m_nWpm;
         for (const SensitiveDetection& d : RunSensitiveSearch(in)) IdentifyDetection(d.line, d.period);
     }

@@ -7,22 +7,9 @@
 #include <QUrl>
 
 #include "app/qt_platform.h"
+#include "automation/shell_program.h"
 
 namespace sorv {
-
-namespace {
-
-// A text that names an executable file, either by a path or by a name on PATH; empty if not.
-QString ExecutableFor(const QString& text) {
-    if (text.isEmpty()) return {};
-    if (text.contains('/')) {
-        const QFileInfo info(text);
-        return info.isFile() && info.isExecutable() ? info.absoluteFilePath() : QString();
-    }
-    return QStandardPaths::findExecutable(text);
-}
-
-}  // namespace
 
 void QtPlatform::StartVolumeControl(int /*selectedCard*/) {
     // PulseAudio's volume control on its input tab: the desktop's mixer for recording sources.
@@ -43,10 +30,10 @@ void QtPlatform::StartVolumeControl(int /*selectedCard*/) {
 
 void QtPlatform::ShellOpen(const std::string& text) {
     const QString qtext = QString::fromStdString(text);
-    const QString program = ExecutableFor(qtext);
-    if (!program.isEmpty()) {
+    const std::string program = ProgramForShellText(text);
+    if (!program.empty()) {
         // The whole text is the program: no shell, so nothing in it is interpreted.
-        QProcess::startDetached(program, {});
+        QProcess::startDetached(QString::fromStdString(program), {});
         return;
     }
     QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(qtext).absoluteFilePath()));

@@ -37,8 +37,26 @@ std::string EnvOrHome(const char* var, const char* homeSuffix) {
 QtPlatform::QtPlatform() = default;
 QtPlatform::~QtPlatform() = default;
 
-void QtPlatform::SetMainTitle(const std::string& title) {
-    if (mainWindow_) mainWindow_->setWindowTitle(Q(title));
+void QtPlatform::SetMainTitle(std::string_view title) {
+    title_.assign(title);  // keeps its capacity: no allocation once the longest title was seen
+    // While the engine processes, every row retitles the window, thousands of times a second
+    // when a recording is fed as fast as it can be read; only the last title before the event
+    // loop runs again can ever be seen, so the window takes that one, once per turn. Titles
+    // of commands outside processing are shown at once.
+    if (doc_ && doc_->m_bProcessing) {
+        if (!titlePending_) {
+            titlePending_ = true;
+            QMetaObject::invokeMethod(this, [this] { if (titlePending_) ShowTitle(); }, Qt::QueuedConnection);
+        }
+        return;
+    }
+    ShowTitle();
+}
+
+void QtPlatform::ShowTitle() {
+    titlePending_ = false;
+    if (!mainWindow_) return;
+    mainWindow_->setWindowTitle(QString::fromUtf8(title_.data(), static_cast<qsizetype>(title_.size())));
 }
 
 void QtPlatform::UpdateAllViews() {

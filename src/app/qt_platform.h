@@ -9,6 +9,8 @@
 #include <QWidget>
 #include <functional>
 #include <map>
+#include <string>
+#include <string_view>
 
 #include "engine/platform_services.h"
 
@@ -32,7 +34,7 @@ public:
     // Called to re-evaluate command states (the shell installs its updater).
     void SetCommandStateRefresher(std::function<void()> f) { refresher_ = std::move(f); }
 
-    void SetMainTitle(const std::string& title) override;
+    void SetMainTitle(std::string_view title) override;
     void UpdateAllViews() override;
     void RefreshCommandStates() override;
     void SetWaitCursor(bool on) override;
@@ -67,6 +69,8 @@ public:
     std::string DefaultLogDirectory() override;
 
 private:
+    void ShowTitle();
+
     CSorvantelDoc* doc_ = nullptr;
     QPointer<QWidget> mainWindow_;
     QPointer<QWidget> view_;
@@ -81,6 +85,8 @@ private:
     };
     std::vector<CaptureInput> captureInputs_;
     int waitCursorDepth_ = 0;
+    std::string title_;         // the latest title, shown at once or at the next event-loop turn
+    bool titlePending_ = false;
 };
 
 }  // namespace sorv

@@ -30,9 +30,10 @@ void CSorvantelDoc::OnBatchAutoSearch() {
     m_platform.SetWaitCursor(true);
     for (const std::string& path : paths) {
         const SpectrumFileStatus status = LoadSpectrumRows(*this, path);
-        if (status == SpectrumFileStatus::OpenFailed) {
+        if (status == SpectrumFileStatus::OpenFailed || status == SpectrumFileStatus::NotRegular) {
             // The name is read before the file is opened, so an unreadable file still passes
-            // its carrier and stamp on to the files after it; the file itself is skipped.
+            // its carrier and stamp on to the files after it; the file itself is skipped, and
+            // one that is no regular file (a FIFO) is skipped unread rather than waited on.
             ApplySpectrumFileName(*this, path);
             continue;
         }

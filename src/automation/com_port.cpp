@@ -99,33 +99,23 @@ std::vector<uint8_t> ComMessageBytes(const std::string& text) {
     return msg;
 }
 
-bool SendComLine(CSorvantelDoc& doc, const std::string& argument) {
+bool SendComLine(CSorvantelDoc& doc, const std::string& argument, std::string* failure) {
     ComTarget target;
     if (!ParseComArgument(argument, target)) return true;
     IPlatformServices& platform = doc.Platform();
-    if (target.baud <= 0) {
-        platform.ShowMessage("BuildCommDCB failed");
+    auto fail = [&](const char* message) {
+        doc.m_hComPort.reset();
+        platform.ShowMessage(message);
+        if (failure) *failure = message;
         return false;
-    }
-    if (target.port <= 0) {
-        platform.ShowMessage("Error opening port");
-        return false;
-    }
+    };
+    if (target.baud <= 0) return fail("BuildCommDCB failed");
+    if (target.port <= 0) return fail("Error opening port");
     switch (platform.OpenSerialPort(target.device, target.baud, doc.m_hComPort)) {
-        case SerialOpenResult::Ok:
-            break;
-        case SerialOpenResult::BadSettings:
-            doc.m_hComPort.reset();
-            platform.ShowMessage("BuildCommDCB failed");
-            return false;
-        case SerialOpenResult::OpenFailed:
-            doc.m_hComPort.reset();
-            platform.ShowMessage("Error opening port");
-            return false;
-        case SerialOpenResult::SetStateFailed:
-            doc.m_hComPort.reset();
-            platform.ShowMessage("Error setting comm state");
-            return false;
+        case SerialOpenResult::Ok: break;
+        case SerialOpenResult::BadSettings: return fail("BuildCommDCB failed");
+        case SerialOpenResult::OpenFailed: return fail("Error opening port");
+        case SerialOpenResult::SetStateFailed: return fail("Error setting comm state");
     }
     if (!doc.m_hComPort) return true;
     const std::vector<uint8_t> bytes = ComMessageBytes(target.text);

@@ -14,7 +14,8 @@ class CSorvantelDoc;
 std::vector<uint8_t> ComMessageBytes(const std::string& text);
 
 // Carries out a "com" argument ("N:baud text" or "/dev/path:baud text"). Returns false when
-// the port failed and the script must end (the message has been shown).
-bool SendComLine(CSorvantelDoc& doc, const std::string& argument);
+// the port failed and the script must end (the message has been shown, and is also given in
+// failure when asked for).
+bool SendComLine(CSorvantelDoc& doc, const std::string& argument, std::string* failure = nullptr);
 
 }  // namespace sorv

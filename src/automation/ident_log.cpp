@@ -85,6 +85,16 @@ void CSorvantelDoc::OnLogDirectory() {
     m_strLogDirectory = chosen;
 }
 
+int64_t CSorvantelDoc::LogTimeUtc() { return m_tRowsStart ? *m_tRowsStart : m_platform.NowUtc(); }
+
+std::string CSorvantelDoc::LogTimeStamp() {
+    // Rows from a recording carry its time even after a spectrum file's name set a stamp: they
+    // are not that file's rows. Without either, the entry is stamped now.
+    if (!m_tRowsStart && !m_strTimeStamp.empty()) return m_strTimeStamp;
+    const CalendarTime utc = m_platform.ToUtc(LogTimeUtc());
+    return FormatC("%04d%02d%02d %02d%02d ", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min);
+}
+
 void CSorvantelDoc::WriteLogEntry() {
     if (!m_bLogCheck || m_strIdent.empty()) return;
     if (m_nLine < 0 || m_nLine > 127 || m_strLogDirectory.empty()) return;
@@ -100,11 +110,8 @@ void CSorvantelDoc::WriteLogEntry() {
     entry += FormatC("offset %6.1lf Hz; ", offset);
     entry += FormatC("period %5.2lf s", (m_dPeriodMin + m_dPeriodMax) / 2.0);
 
-    const CalendarTime utc = m_platform.ToUtc(m_platform.NowUtc());
-    const std::string stamp = !m_strTimeStamp.empty()
-                                  ? OnOneLine(m_strTimeStamp)
-                                  : FormatC("%04d%02d%02d %02d%02d ", utc.tm_year + 1900, utc.tm_mon + 1,
-                                            utc.tm_mday, utc.tm_hour, utc.tm_min);
+    const CalendarTime utc = m_platform.ToUtc(LogTimeUtc());
+    const std::string stamp = OnOneLine(LogTimeStamp());
     const std::string dir = WithSeparator(m_strLogDirectory);
     const std::string path = dir + FormatC("sorvantel%02d%02d%02d.log", (utc.tm_year + 1900) % 100,
                                            utc.tm_mon + 1, utc.tm_mday);

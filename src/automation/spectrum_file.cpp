@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include "automation/save_target.h"
+#include "engine/regular_file.h"
 #include "engine/sorvantel_doc.h"
 #include "engine/text_format.h"
 
@@ -42,9 +43,7 @@ int LevelOfPower(double p, int decimation) {
 }
 
 void DeriveLevels(CSorvantelDoc& doc, int rows) {
-    const int width = doc.m_nBandHigh - doc.m_nBandLow;
-    int decimation = width > 0 ? 48000 / width : 1;
-    if (decimation < 1) decimation = 1;
+    const int decimation = doc.Decimation();
     for (int r = 0; r < rows; ++r) {
         for (int l = 0; l < kLines; ++l) doc.m_level[r][l] = LevelOfPower(doc.m_power[r][l], decimation);
     }
@@ -131,8 +130,10 @@ SpectrumFileStatus WriteSpectrumFile(const std::string& path, const double (*pow
 }
 
 SpectrumFileStatus LoadSpectrumRows(CSorvantelDoc& doc, const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return SpectrumFileStatus::OpenFailed;
+    std::string why;
+    bool notRegular = false;
+    std::FILE* f = OpenRegularFile(path, why, &notRegular);
+    if (!f) return notRegular ? SpectrumFileStatus::NotRegular : SpectrumFileStatus::OpenFailed;
 
     unsigned char header[4];
     if (std::fread(header, 1, sizeof header, f) != sizeof header) {
@@ -149,6 +150,7 @@ SpectrumFileStatus LoadSpectrumRows(CSorvantelDoc& doc, const std::string& path)
     }
 
     ApplySpectrumFileName(doc, path);
+    doc.m_tRowsStart.reset();  // the rows are the file's now, stamped by its name if at all
     // A file shorter than its count gives the rows it holds; the rest keep their contents.
     const size_t got = std::fread(&doc.m_power[0][0], 1, static_cast<size_t>(count) * kRowBytes, f);
     (void)got;
@@ -165,6 +167,8 @@ std::string SpectrumFileMessage(SpectrumFileStatus status, const std::string& pa
             return {};
         case SpectrumFileStatus::OpenFailed:
             return writing ? path + " could not be created." : path + " could not be opened.";
+        case SpectrumFileStatus::NotRegular:
+            return path + " is not a regular file (a FIFO, a device or a directory). Nothing was loaded.";
         case SpectrumFileStatus::BadHeader:
             return path + " is not a spectrum data file: its row count is missing or outside 0 to 65536."
                           " Nothing was loaded.";
@@ -178,7 +182,7 @@ std::string SpectrumFileMessage(SpectrumFileStatus status, const std::string& pa
     return {};
 }
 
-void SaveSpectrumToLogDirectory(CSorvantelDoc& doc) {
+SpectrumFileStatus SaveSpectrumToLogDirectory(CSorvantelDoc& doc, std::string* path) {
     std::string dir = doc.m_strLogDirectory;
     if (dir.empty() || dir.back() != '/') dir += '/';
     std::error_code ec;
@@ -190,6 +194,8 @@ void SaveSpectrumToLogDirectory(CSorvantelDoc& doc) {
     const SpectrumFileStatus status = WriteSpectrumFile(dir + name, doc.m_power.get(), doc.m_nRows);
     if (status == SpectrumFileStatus::WriteFailed || status == SpectrumFileStatus::DiskFull)
         doc.Platform().ShowMessage(SpectrumFileMessage(status, dir + name, true));
+    if (path) *path = dir + name;
+    return status;
 }
 
 void CSorvantelDoc::OnSave() {

@@ -28,6 +28,7 @@ std::optional<RecognisedSpectrumName> RecogniseSpectrumFileName(const std::strin
 enum class SpectrumFileStatus {
     Ok,
     OpenFailed,   // the file could not be opened or created
+    NotRegular,   // a FIFO, a device or a folder: refused unread (a FIFO would block)
     BadHeader,    // shorter than its count field, or a count outside 0..65536 (nothing changed)
     ReadFailed,   // the system reported an error while reading the rows
     WriteFailed,  // the system reported an error while writing (the old file is intact)
@@ -51,6 +52,7 @@ std::string SpectrumFileMessage(SpectrumFileStatus status, const std::string& pa
 
 // The script's "save": into the log directory under the generated name, even with 0 rows.
 // A file that cannot be created is passed over silently; a write that fails is reported.
-void SaveSpectrumToLogDirectory(CSorvantelDoc& doc);
+// Returns how it went, and the path it wrote (or tried to) in path when given.
+SpectrumFileStatus SaveSpectrumToLogDirectory(CSorvantelDoc& doc, std::string* path = nullptr);
 
 }  // namespace sorv

@@ -1,11 +1,14 @@
 // analyse: each audio recording through the engine as live capture would feed it, searched in
 // store-sized segments; each spectrum file loaded as Load does and searched.
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "audio/file/audio_file_reader.h"
+#include "audio/file/recording_start.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_session.h"
+#include "cli/file_list.h"
 #include "cli/headless_document.h"
 #include "engine/text_format.h"
 
@@ -41,6 +44,7 @@ public:
         }
         if (command_.import.autoGain)
             session_.Warn(path_, FormatC("automatic gain %+.1f dB", reader_.GainDb()));
+        FindStart();
         Feed();
         if (!reader_.Error().empty()) session_.Fail(path_, reader_.Error());
         if (reader_.ClippedSamples() > 0)
@@ -52,6 +56,24 @@ public:
     }
 
 private:
+    // When the recording began, so that its identifications are logged at the time they were
+    // heard; and the carrier, when the program's own name gives one and --carrier does not.
+    void FindStart() {
+        start_ = FindRecordingStart(path_, reader_.DurationSeconds(), [this](const CalendarTime& local, int64_t& utc) {
+            return hd_.platform.LocalToUtc(local, utc);
+        });
+        if (!start_) return;
+        hd_.watcher.SetRecordingStart(start_->utc, start_->source);
+        for (const std::string& problem : start_->passedOver)
+            session_.Warn(path_, problem + "; the start is taken from the " + start_->source);
+        CSorvantelDoc& doc = *hd_.doc;
+        if (start_->carrierKHz && !command_.settings.carrierKHz && *start_->carrierKHz <= 1e6) {
+            doc.m_dCarrierKHz = *start_->carrierKHz;
+            session_.Warn(path_, FormatC("carrier %.3f kHz from the file name%s", doc.m_dCarrierKHz,
+                                         doc.m_nRxMode < 0 ? " (give --usb or --lsb to log it)" : ""));
+        }
+    }
+
     void Feed() {
         CSorvantelDoc& doc = *hd_.doc;
         std::vector<uint8_t> block(kBufferBytes);
@@ -84,6 +106,7 @@ private:
         if (!command_.saveSvl.empty()) Save(SegmentSaveName(command_.saveSvl, segment_));
         session_.progress().Update(FileNameOf(path_), end, reader_.DurationSeconds(), "searching");
         hd_.watcher.SetSource(path_, start);
+        if (start_) doc.m_tRowsStart = start_->utc + static_cast<int64_t>(std::llround(start));
         const int before = hd_.watcher.Count();
         doc.OnAutoSearch();
         if (!session_.progress().Terminal())
@@ -108,6 +131,7 @@ private:
     std::string path_;
     HeadlessDocument hd_;
     AudioFileReader reader_;
+    std::optional<RecordingStart> start_;
     uint64_t consumed_ = 0;
     uint64_t segmentStart_ = 0;
     int segment_ = 1;
@@ -127,7 +151,8 @@ void AnalyseSpectrumFile(const AnalyseCommand& command, CliSession& session, con
     const size_t before = hd.platform.messages.size();
     hd.platform.openAnswers.push_back(path);
     hd.doc->OnLoad();
-    if (hd.platform.messages.size() != before || hd.doc->m_nRows <= 0) {
+    // Load speaks only when it fails; a file of 0 rows loads, and is searched for nothing.
+    if (hd.platform.messages.size() != before) {
         session.Fail(path, "could not be loaded");
         return;
     }
@@ -140,11 +165,23 @@ void AnalyseSpectrumFile(const AnalyseCommand& command, CliSession& session, con
     if (!truncated.empty()) session.Fail(path, truncated);
 }
 
+// --save-svl names one spectrogram: a directory that holds several recordings is refused.
+bool CheckSaveTarget(const AnalyseCommand& command, const std::vector<std::string>& files, CliStreams& streams) {
+    if (command.saveSvl.empty()) return true;
+    const auto recordings = std::count_if(files.begin(), files.end(), [](const std::string& f) { return !IsSpectrumFileName(f); });
+    if (recordings == 1) return true;
+    streams.err << "sorvantel-cli: --save-svl needs exactly one audio file; " << recordings << " were given\n";
+    return false;
+}
+
 }  // namespace
 
 int RunAnalyse(const AnalyseCommand& command, CliStreams& streams) {
     CliSession session(streams.out, streams.err, command.json, streams.errIsTerminal);
-    for (const std::string& path : command.files) {
+    const std::vector<std::string> files = ExpandFileArguments(command.files, FileKind::Recording, session);
+    if (!CheckSaveTarget(command, files, streams)) return 2;
+    for (const std::string& path : files) {
+        session.CountFile(path);
         if (IsSpectrumFileName(path)) {
             AnalyseSpectrumFile(command, session, path);
         } else {
@@ -152,7 +189,7 @@ int RunAnalyse(const AnalyseCommand& command, CliStreams& streams) {
             analysis.Run();
         }
     }
-    session.progress().Clear();
+    session.progress().Line(session.Summary());
     return session.AnyFailure() ? 1 : 0;
 }
 

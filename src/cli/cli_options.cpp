@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 
+#include "audio/file/wav_metadata.h"
 #include "engine/text_format.h"
 
 namespace sorv {
@@ -91,6 +92,153 @@ ArgWalker::ValueHandler DoubleInto(double& out) {
     return [&out](const std::string& v, std::string&) { return WholeDouble(v, out); };
 }
 
+// ---- synth --iq: the I/Q synthesiser's options, kept apart from the audio synthesiser's.
+
+// "2025-01-01T00:00:00Z" (or with a space, without the Z): always UTC.
+bool ParseUtcTime(const std::string& v, int64_t& utc) {
+    const std::string t = !v.empty() && (v.back() == 'Z' || v.back() == 'z') ? v.substr(0, v.size() - 1) : v;
+    if (t.size() != 19 || t[4] != '-' || t[7] != '-' || (t[10] != 'T' && t[10] != ' ') || t[13] != ':' || t[16] != ':')
+        return false;
+    int f[6];
+    const size_t at[6] = {0, 5, 8, 11, 14, 17}, len[6] = {4, 2, 2, 2, 2, 2};
+    for (int i = 0; i < 6; ++i) {
+        f[i] = 0;
+        for (size_t k = 0; k < len[i]; ++k) {
+            const char c = t[at[i] + k];
+            if (c < '0' || c > '9') return false;
+            f[i] = f[i] * 10 + (c - '0');
+        }
+    }
+    const CivilTime c{f[0], f[1], f[2], f[3], f[4], f[5], 0};
+    if (!IsPlausibleCivilTime(c)) return false;
+    utc = CivilToUtcSeconds(c);
+    return true;
+}
+
+bool ParseIqSynth(const std::vector<std::string>& args, IqSynthCommand& c, std::string& error) {
+    ArgWalker w;
+    IqSynthSpec& s = c.spec;
+    s.seconds = 300.0;
+    bool haveCentre = false;
+    // The per-beacon options describe the beacon named last, the level of a steady carrier the
+    // carrier named last.
+    auto beacon = [&s](std::string& error) -> IqBeacon* {
+        if (s.beacons.empty()) {
+            error = "give --beacon KHZ before the options that describe it";
+            return nullptr;
+        }
+        return &s.beacons.back();
+    };
+    auto beaconNumber = [&beacon](double IqBeacon::*field) {
+        return [&beacon, field](const std::string& v, std::string& error) {
+            IqBeacon* b = beacon(error);
+            return b && WholeDouble(v, b->*field);
+        };
+    };
+    w.Flag("--iq", [](std::string&) { return true; });
+    w.Value("--rate", DoubleInto(s.sampleRate));
+    w.Value("--centre-khz", [&s, &haveCentre](const std::string& v, std::string&) {
+        haveCentre = true;
+        return WholeDouble(v, s.centreKHz);
+    });
+    w.Value("--format", [&c](const std::string& v, std::string& error) {
+        if (v != "s16" && v != "f32") {
+            error = "--format must be s16 or f32";
+            return false;
+        }
+        c.format = v == "s16" ? IqSampleFormat::S16 : IqSampleFormat::F32;
+        return true;
+    });
+    w.Value("--start", [&s](const std::string& v, std::string& error) {
+        if (ParseUtcTime(v, s.startUtc)) return true;
+        error = "--start takes a UTC time as 2025-01-01T00:00:00Z";
+        return false;
+    });
+    w.Value("--beacon", [&s](const std::string& v, std::string&) {
+        IqBeacon b;
+        if (!WholeDouble(v, b.carrierKHz)) return false;
+        s.beacons.push_back(b);
+        return true;
+    });
+    w.Value("--ident", [&beacon](const std::string& v, std::string& error) {
+        IqBeacon* b = beacon(error);
+        if (b) b->ident = v;
+        return b != nullptr;
+    });
+    w.Value("--tone", beaconNumber(&IqBeacon::toneHz));
+    w.Value("--period", beaconNumber(&IqBeacon::periodSeconds));
+    w.Value("--wpm", beaconNumber(&IqBeacon::wpm));
+    w.Value("--offset", beaconNumber(&IqBeacon::offsetSeconds));
+    w.Value("--level", beaconNumber(&IqBeacon::levelDb));
+    w.Value("--carrier-level", beaconNumber(&IqBeacon::carrierLevelDb));
+    w.Value("--keying", [&beacon](const std::string& v, std::string& error) {
+        IqBeacon* b = beacon(error);
+        if (!b) return false;
+        if (v == "upper") b->keying = IqKeying::Upper;
+        else if (v == "lower") b->keying = IqKeying::Lower;
+        else if (v == "both") b->keying = IqKeying::Both;
+        else if (v == "carrier") b->keying = IqKeying::Carrier;
+        else error = "--keying must be upper, lower, both or carrier";
+        return error.empty();
+    });
+    w.Value("--steady", [&s](const std::string& v, std::string&) {
+        IqSteadyCarrier carrier;
+        if (!WholeDouble(v, carrier.kHz)) return false;
+        s.carriers.push_back(carrier);
+        return true;
+    });
+    w.Value("--steady-level", [&s](const std::string& v, std::string& error) {
+        if (s.carriers.empty()) {
+            error = "give --steady before --steady-level";
+            return false;
+        }
+        return WholeDouble(v, s.carriers.back().levelDb);
+    });
+    w.Value("--snr", [&s](const std::string& v, std::string&) {
+        s.withNoise = true;
+        return WholeDouble(v, s.snrDb);
+    });
+    w.Value("--minutes", [&s](const std::string& v, std::string&) {
+        double m;
+        if (!WholeDouble(v, m)) return false;
+        s.seconds = m * 60.0;
+        return true;
+    });
+    w.Value("--seconds", DoubleInto(s.seconds));
+    w.Value("--fade-depth", DoubleInto(s.fadeDepthDb));
+    w.Value("--fade-period", DoubleInto(s.fadePeriodSeconds));
+    w.Value("--drift", DoubleInto(s.driftHzPerMinute));
+    w.Value("--seed", [&s](const std::string& v, std::string&) {
+        int seed;
+        if (!WholeInt(v, seed) || seed < 0) return false;
+        s.seed = static_cast<uint32_t>(seed);
+        return true;
+    });
+    std::vector<std::string> positional;
+    if (!w.Walk(args, 1, positional, error)) return false;
+    if (positional.size() != 1) {
+        error = "synth --iq needs exactly one output file";
+        return false;
+    }
+    c.output = positional[0];
+    if (!haveCentre) {
+        error = "synth --iq needs --centre-khz, the receiver's centre frequency";
+        return false;
+    }
+    error = CheckIqSynthSpec(s);
+    return error.empty();
+}
+
+bool AsksForIq(const std::vector<std::string>& args) {
+    for (const std::string& a : args) {
+        if (a == "--") return false;
+        if (a == "--iq") return true;
+    }
+    return false;
+}
+
+// ---- end of synth --iq
+
 void AddAnalysisOptions(ArgWalker& w, AnalysisSettings& s, bool& json) {
     w.Value("--centre", [&s](const std::string& v, std::string&) {
         int hz;
@@ -163,6 +311,19 @@ void AddAnalysisOptions(ArgWalker& w, AnalysisSettings& s, bool& json) {
     });
 }
 
+// A reversed range would search nothing and say nothing: refused, each bound taken with its
+// start-up default where only the other is given.
+std::string CheckSearchRanges(const AnalysisSettings& s) {
+    const double toneMin = s.toneMin.value_or(900.0), toneMax = s.toneMax.value_or(1100.0);
+    const double periodMin = s.periodMin.value_or(6.0), periodMax = s.periodMax.value_or(15.0);
+    if (toneMin > toneMax)
+        return FormatC("the tone range is reversed: --tone-min %g Hz is above --tone-max %g Hz", toneMin, toneMax);
+    if (periodMin > periodMax)
+        return FormatC("the period range is reversed: --period-min %g s is above --period-max %g s", periodMin,
+                       periodMax);
+    return {};
+}
+
 void AddImportOptions(ArgWalker& w, AudioImportOptions& import) {
     w.Value("--channel", [&import](const std::string& v, std::string& error) {
         if (v == "mix") {
@@ -203,6 +364,7 @@ bool ParseAnalyse(const std::vector<std::string>& args, AnalyseCommand& c, std::
         return !v.empty();
     });
     if (!w.Walk(args, 1, c.files, error)) return false;
+    error = CheckSearchRanges(c.settings);
     if (c.files.empty()) error = "analyse needs at least one file";
     size_t audioFiles = 0;
     for (const std::string& f : c.files) audioFiles += IsSpectrumFileName(f) ? 0 : 1;
@@ -214,6 +376,7 @@ bool ParseSearch(const std::vector<std::string>& args, SearchCommand& c, std::st
     ArgWalker w;
     AddAnalysisOptions(w, c.settings, c.json);
     if (!w.Walk(args, 1, c.files, error)) return false;
+    error = CheckSearchRanges(c.settings);
     if (c.files.empty()) error = "search needs at least one .svl file";
     return error.empty();
 }
@@ -230,6 +393,15 @@ bool ParseRun(const std::vector<std::string>& args, RunCommand& c, std::string& 
         c.realtime = true;
         return true;
     });
+    w.Value("--timeout", [&c](const std::string& v, std::string& error) {
+        double seconds = 0.0;
+        if (!WholeDouble(v, seconds) || seconds <= 0.0 || seconds > 1e9) {
+            error = "--timeout takes a number of seconds above 0";
+            return false;
+        }
+        c.timeoutSeconds = seconds;
+        return true;
+    });
     std::vector<std::string> positional;
     if (!w.Walk(args, 1, positional, error)) return false;
     if (positional.size() != 1) {
@@ -237,8 +409,42 @@ bool ParseRun(const std::vector<std::string>& args, RunCommand& c, std::string& 
         return false;
     }
     c.script = positional[0];
+    error = CheckSearchRanges(c.settings);
     if (c.input.empty()) error = "run needs --input FILE";
     return error.empty();
+}
+
+// The receiver's noise beyond white noise, and the output format.
+void AddSynthNoiseOptions(ArgWalker& w, SynthSpec& s) {
+    w.Value("--noise-rms", DoubleInto(s.noiseRmsCounts));
+    w.Value("--crashes", DoubleInto(s.crashes.perSecond));
+    w.Value("--crash-level", DoubleInto(s.crashes.levelDb));
+    w.Value("--crash-spread", DoubleInto(s.crashes.spreadDb));
+    w.Value("--crash-ms", DoubleInto(s.crashes.milliseconds));
+    w.Value("--noise-drift", DoubleInto(s.noiseDriftDb));
+    w.Value("--noise-wander", DoubleInto(s.noiseWanderDb));
+    w.Value("--noise-wander-time", DoubleInto(s.noiseWanderSeconds));
+    w.Value("--noise-tilt", DoubleInto(s.noiseTiltDbPerOctave));
+    w.Value("--hum", DoubleInto(s.humHz));
+    w.Value("--hum-level", DoubleInto(s.humLevelDb));
+    w.Value("--qsb", DoubleInto(s.qsbDb));
+    w.Value("--qsb-time", DoubleInto(s.qsbSeconds));
+    w.Flag("--agc", [&s](std::string&) {
+        s.agc.on = true;
+        return true;
+    });
+    w.Value("--agc-attack", DoubleInto(s.agc.attackMs));
+    w.Value("--agc-decay", DoubleInto(s.agc.decayMs));
+    w.Value("--agc-threshold", DoubleInto(s.agc.thresholdDb));
+    w.Value("--format", [&s](const std::string& v, std::string& error) {
+        if (v == "u8-mono-48k")
+            s.format = SynthFormat::Mono8Bit48k;
+        else if (v == "s16-stereo-44k")
+            s.format = SynthFormat::Stereo16Bit44k;
+        else
+            error = "--format must be u8-mono-48k or s16-stereo-44k";
+        return error.empty();
+    });
 }
 
 bool ParseSynth(const std::vector<std::string>& args, SynthCommand& c, std::string& error) {
@@ -294,6 +500,7 @@ bool ParseSynth(const std::vector<std::string>& args, SynthCommand& c, std::stri
     w.Value("--fade-depth", DoubleInto(s.fadeDepthDb));
     w.Value("--fade-period", DoubleInto(s.fadePeriodSeconds));
     w.Value("--drift", DoubleInto(s.driftHzPerMinute));
+    AddSynthNoiseOptions(w, s);
     w.Value("--seed", [&s](const std::string& v, std::string&) {
         int seed;
         if (!WholeInt(v, seed) || seed < 0) return false;
@@ -424,7 +631,12 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliCommand& command,
         case Subcommand::Analyse: return ParseAnalyse(args, command.analyse, error);
         case Subcommand::Search: return ParseSearch(args, command.search, error);
         case Subcommand::Run: return ParseRun(args, command.run, error);
-        case Subcommand::Synth: return ParseSynth(args, command.synth, error);
+        case Subcommand::Synth:
+            if (AsksForIq(args)) {
+                command.which = Subcommand::SynthIq;
+                return ParseIqSynth(args, command.iqSynth, error);
+            }
+            return ParseSynth(args, command.synth, error);
         case Subcommand::Survey: return ParseSurvey(args, command.survey, error);
         default: return false;
     }

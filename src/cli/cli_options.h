@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "audio/file/audio_file_reader.h"
+#include "audio/synth/iq_synth.h"
+#include "audio/synth/iq_wav_writer.h"
 #include "audio/synth/receiver_audio.h"
 
 namespace sorv {
@@ -42,6 +44,7 @@ struct RunCommand {
     std::string script;
     std::string input;
     bool realtime = false;
+    double timeoutSeconds = 0.0;  // --timeout: the run's bound on the wall clock; 0 for none
     AnalysisSettings settings;
     AudioImportOptions import;
     bool json = false;
@@ -65,7 +68,14 @@ struct SurveyCommand {
     enum class Format { Text, Json, Csv } format = Format::Text;
 };
 
-enum class Subcommand { None, Help, Analyse, Search, Run, Synth, Survey };
+// synth --iq: an I/Q recording of a band instead of receiver audio.
+struct IqSynthCommand {
+    std::string output;
+    IqSynthSpec spec;
+    IqSampleFormat format = IqSampleFormat::S16;
+};
+
+enum class Subcommand { None, Help, Analyse, Search, Run, Synth, SynthIq, Survey };
 
 struct CliCommand {
     Subcommand which = Subcommand::None;
@@ -75,6 +85,7 @@ struct CliCommand {
     RunCommand run;
     SynthCommand synth;
     SurveyCommand survey;
+    IqSynthCommand iqSynth;
 };
 
 // Parses the arguments after the program name. On a usage error returns false with the

@@ -22,7 +22,7 @@ std::string Clock(double seconds) {
 
 }  // namespace
 
-void Progress::Update(const std::string& file, double done, double total, const std::string& stage) {
+void Progress::Update(const std::string& file, double done, double total, std::string_view stage) {
     if (!terminal_) return;
     const long long now = NowMs();
     if (barShown_ && now - lastDrawMs_ < 100) return;
@@ -49,10 +49,32 @@ void Progress::Line(const std::string& text) {
 
 void CliSession::Report(const Identification& id) {
     out_ << (json_ ? FormatIdentificationJson(id) : FormatIdentificationText(id)) << '\n' << std::flush;
+    ++identifications_;
+    auto same = std::find_if(idents_.begin(), idents_.end(), [&id](const auto& e) { return e.first == id.ident; });
+    if (same == idents_.end())
+        idents_.emplace_back(id.ident, 1);
+    else
+        ++same->second;
+}
+
+std::string CliSession::Summary() const {
+    std::string text = FormatC("%d file%s", files_, files_ == 1 ? "" : "s");
+    const auto failed = std::count_if(failedFiles_.begin(), failedFiles_.end(),
+                                      [this](const std::string& f) { return countedFiles_.count(f) > 0; });
+    if (failed > 0) text += FormatC(" (%ld could not be read, or not wholly)", static_cast<long>(failed));
+    if (identifications_ == 0) return text + ", no identification";
+    text += FormatC(", %d identification%s: ", identifications_, identifications_ == 1 ? "" : "s");
+    for (size_t i = 0; i < idents_.size(); ++i) {
+        if (i > 0) text += ", ";
+        text += idents_[i].first;
+        if (idents_[i].second > 1) text += FormatC(" x%d", idents_[i].second);
+    }
+    return text;
 }
 
 void CliSession::Fail(const std::string& file, const std::string& reason) {
     anyFailure_ = true;
+    failedFiles_.insert(file);
     progress_.Line("sorvantel-cli: " + file + ": " + reason);
 }
 

@@ -3,7 +3,11 @@
 #pragma once
 
 #include <ostream>
+#include <set>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "cli/identification.h"
 
@@ -16,7 +20,7 @@ public:
     Progress(std::ostream& err, bool terminal) : err_(err), terminal_(terminal) {}
     bool Terminal() const { return terminal_; }
     // The bar: what is done of the current file, and what happens now.
-    void Update(const std::string& file, double done, double total, const std::string& stage);
+    void Update(const std::string& file, double done, double total, std::string_view stage);
     // A line of its own: after the bar (which is cleared first) or alone.
     void Line(const std::string& text);
     void Clear();
@@ -38,6 +42,10 @@ public:
     void Fail(const std::string& file, const std::string& reason);
     void Warn(const std::string& file, const std::string& text);
     bool AnyFailure() const { return anyFailure_; }
+    // One more file taken in hand, for the summary.
+    void CountFile(const std::string& file) { countedFiles_.insert(file); ++files_; }
+    // "3 files, 2 identifications: DGU x2, NDB", and how many files failed, if any.
+    std::string Summary() const;
     Progress& progress() { return progress_; }
     std::ostream& err() { return err_; }
 
@@ -47,6 +55,10 @@ private:
     bool json_;
     Progress progress_;
     bool anyFailure_ = false;
+    int files_ = 0;
+    int identifications_ = 0;
+    std::vector<std::pair<std::string, int>> idents_;  // each ident found, in order, with its count
+    std::set<std::string> countedFiles_, failedFiles_;
 };
 
 }  // namespace sorv

@@ -12,6 +12,7 @@
 #include "cli/posix_services.h"
 #include "engine/sorvantel_doc.h"
 #include "engine/system_calendar.h"
+#include "engine/text_format.h"
 
 namespace sorv {
 
@@ -19,7 +20,7 @@ namespace {
 
 constexpr int64_t kDayMs = 24LL * 3600 * 1000;
 
-int64_t WallMs() {
+int64_t SteadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
@@ -84,6 +85,8 @@ HeadlessPlatform::HeadlessPlatform(std::ostream& messages) : messageStream_(mess
     cachedNow_ = clockStartUtc_;
 }
 
+int64_t HeadlessPlatform::WallMs() const { return wallClockMs ? wallClockMs() : SteadyMs(); }
+
 HeadlessPlatform::~HeadlessPlatform() {
     std::error_code ec;
     if (!privateDir_.empty()) std::filesystem::remove_all(privateDir_, ec);
@@ -94,11 +97,12 @@ void HeadlessPlatform::SetCaptureInput(AudioFileReader* input, bool realtime) {
     realtime_ = realtime;
     recordingClock_ = true;
     elapsedMs_ = 0;
+    lastAudioMs_ = 0;
     wallStartMs_ = WallMs();
     clockStartUtc_ = RealNow();
 }
 
-void HeadlessPlatform::SetMainTitle(const std::string& title) {
+void HeadlessPlatform::SetMainTitle(std::string_view title) {
     if (onTitle) onTitle(title);
 }
 
@@ -144,10 +148,9 @@ int HeadlessPlatform::OpenCapture(int, std::unique_ptr<IWaveIn>& out) {
     waveIn_ = device.get();
     out = std::move(device);
     captureStartSeconds_ = CaptureSecondsDelivered();
-    if (inputEnded_ && doc_) {
+    if (inputEnded_ && doc_ && doc_->m_bScriptRunning) {
         // Capturing again after the recording has ended would wait for ever: end the script.
-        ShowMessage("the input has ended; the script is stopped");
-        doc_->m_bScriptExit = 1;
+        doc_->EndScriptOnFailure("starts capture again, but the input is used up");
     }
     return MM_NOERROR;
 }
@@ -175,15 +178,18 @@ void HeadlessPlatform::DeliverOneSecond() {
     h->flags = (h->flags | WaveHeader::kDone) & ~WaveHeader::kQueued;
     samplesDelivered_ += n;
     elapsedMs_ += static_cast<int64_t>(n) * 1000 / 48000;
-    if (n < h->length) {
-        inputEnded_ = true;
-        endedAtMs_ = elapsedMs_;
-    }
+    if (n > 0) lastAudioMs_ = elapsedMs_;
+    if (n < h->length) inputEnded_ = true;
     // The poll timer's tick: the capture handler takes the buffer just filled.
     if (doc_ && doc_->m_nPollTimer != -1) doc_->OnViewTimer(doc_->m_nPollTimer);
 }
 
 void HeadlessPlatform::WaitStep(int sleepMs) {
+    if (timeoutMs_ > 0 && WallMs() - wallStartMs_ >= timeoutMs_ && doc_ && !doc_->m_bScriptExit) {
+        doc_->EndScriptOnFailure(FormatC("the run reached its --timeout of %lld s",
+                                         static_cast<long long>(timeoutMs_ / 1000)));
+        return;
+    }
     const int64_t before = elapsedMs_;
     if (!inputEnded_) DeliverOneSecond();
     // Without audio flowing, time passes on the clock alone.
@@ -192,9 +198,11 @@ void HeadlessPlatform::WaitStep(int sleepMs) {
         const int64_t ahead = elapsedMs_ - (WallMs() - wallStartMs_);
         if (ahead > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ahead));
     }
-    if (inputEnded_ && elapsedMs_ - endedAtMs_ > kDayMs && doc_ && !doc_->m_bScriptExit) {
-        ShowMessage("the input ended a day ago on the recording's clock; the script is stopped");
-        doc_->m_bScriptExit = 1;
+    // Waits on the clock alone go on for a day at most: in a run made to capture the input,
+    // a script that long without audio only loops.
+    if (elapsedMs_ - lastAudioMs_ > kDayMs && doc_ && !doc_->m_bScriptExit) {
+        doc_->EndScriptOnFailure(inputEnded_ ? "a day has passed on the recording's clock since the input ended"
+                                             : "a day has passed on the recording's clock without capture");
     }
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/platform_services.h"
@@ -33,23 +34,29 @@ public:
     std::deque<std::string> openAnswers, saveAnswers;
     std::deque<std::vector<std::string>> multiOpenAnswers;
     bool answerYes = true;
-    std::function<void(const std::string&)> onTitle;
+    std::function<void(std::string_view)> onTitle;
     std::function<void()> onViewsUpdated;
     std::string messagePrefix = "sorvantel-cli: ";
     std::vector<std::string> messages;  // every message shown, in order
 
     // Capture from a recording (for scripts): "start" opens it, each wait step delivers one
     // second of it and moves the clock on by that second; --realtime paces it by the wall
-    // clock. Once it has ended, waits pass on the clock alone, and the script is stopped
-    // when it starts capture again or waits more than a day past the end.
+    // clock. Without audio flowing, waits pass on the clock alone. The script is ended, as a
+    // failure naming its line, when it starts capture again after the input has ended, or when
+    // a day of the clock has passed with no audio delivered.
     void SetCaptureInput(AudioFileReader* input, bool realtime);
+    // Bounds the whole run by the wall clock: the script ends, as a failure, at the first wait
+    // step after timeoutMs. 0 is no bound.
+    void SetRunTimeout(int64_t timeoutMs) { timeoutMs_ = timeoutMs; }
+    // The wall clock in milliseconds (a steady clock unless a test sets its own).
+    std::function<int64_t()> wallClockMs;
     bool CaptureInputEnded() const { return inputEnded_; }
     double CaptureSecondsDelivered() const { return static_cast<double>(samplesDelivered_) / 48000.0; }
     // Where in the input the capture now running (or last run) began, in seconds.
     double CaptureStartSeconds() const { return captureStartSeconds_; }
 
     // ---- IPlatformServices
-    void SetMainTitle(const std::string& title) override;
+    void SetMainTitle(std::string_view title) override;
     void UpdateAllViews() override;
     void RefreshCommandStates() override {}
     void SetWaitCursor(bool) override {}
@@ -82,10 +89,13 @@ public:
     void WaitStep(int sleepMs) override;
     std::string SettingsFilePath() override;
     std::string DefaultLogDirectory() override;
+    bool ScriptsRunUnattended() override { return true; }
+    bool CaptureInputUsedUp() override { return inputEnded_; }
 
 private:
     class FileWaveIn;
     void DeliverOneSecond();
+    int64_t WallMs() const;
 
     std::ostream& messageStream_;
     CSorvantelDoc* doc_ = nullptr;
@@ -101,7 +111,8 @@ private:
     AudioFileReader* input_ = nullptr;
     FileWaveIn* waveIn_ = nullptr;  // owned by the document's capture state while open
     bool inputEnded_ = false;
-    int64_t endedAtMs_ = 0;
+    int64_t lastAudioMs_ = 0;  // the clock when audio was last delivered (or the run began)
+    int64_t timeoutMs_ = 0;
     uint64_t samplesDelivered_ = 0;
     double captureStartSeconds_ = 0.0;
 };

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "analysis/period_refinement.h"
+#include "audio/file/recording_start.h"
 #include "engine/sorvantel_doc.h"
 #include "engine/text_format.h"
 
@@ -27,11 +28,7 @@ std::string IdentLogEntry(CSorvantelDoc& doc) {
         entry += FormatC("%5.1lf kHz; sideband %7.3lf kHz; ", doc.m_dCarrierKHz, doc.RadioFrequencyKHz(offset));
     entry += FormatC("offset %6.1lf Hz; ", offset);
     entry += FormatC("period %5.2lf s", (doc.m_dPeriodMin + doc.m_dPeriodMax) / 2.0);
-    if (!doc.m_strTimeStamp.empty()) return doc.m_strTimeStamp + entry;
-    const CalendarTime utc = doc.Platform().ToUtc(doc.Platform().NowUtc());
-    return FormatC("%04d%02d%02d %02d%02d ", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour,
-                   utc.tm_min) +
-           entry;
+    return doc.LogTimeStamp() + entry;
 }
 
 double RefinementScore(const CSorvantelDoc& doc, int line, double periodSeconds) {
@@ -48,6 +45,11 @@ void IdentificationWatcher::SetSource(const std::string& file, double segmentSta
     file_ = file;
     segmentStart_ = segmentStartSeconds;
     armed_ = true;
+}
+
+void IdentificationWatcher::SetRecordingStart(std::optional<int64_t> utc, const std::string& source) {
+    recordingStart_ = utc;
+    recordingStartSource_ = utc ? source : std::string();
 }
 
 void IdentificationWatcher::OnViewsUpdated(CSorvantelDoc& doc) {
@@ -74,6 +76,9 @@ void IdentificationWatcher::OnViewsUpdated(CSorvantelDoc& doc) {
     id.wpm = doc.m_nWpm;
     id.score = RefinementScore(doc, doc.m_nLine, id.periodSeconds);
     id.logEntry = IdentLogEntry(doc);
+    id.stampUtc = doc.LogTimeUtc();
+    id.recordingStartUtc = recordingStart_;
+    id.recordingStartSource = recordingStartSource_;
     ++count_;
     if (onFound) onFound(id);
 }
@@ -133,7 +138,11 @@ std::string FormatIdentificationJson(const Identification& id) {
            ",\"offset_hz\":" + JsonNumber(id.offsetHz) +
            ",\"rf_khz\":" + (id.rfKHz ? JsonNumber(*id.rfKHz) : std::string("null")) +
            ",\"period_s\":" + JsonNumber(id.periodSeconds) + ",\"wpm\":" + std::to_string(id.wpm) +
-           ",\"score\":" + JsonNumber(id.score) + "}";
+           ",\"score\":" + JsonNumber(id.score) + ",\"stamp_utc\":" + JsonString(FormatUtcIso(id.stampUtc)) +
+           ",\"recording_start\":" +
+           (id.recordingStartUtc ? JsonString(FormatUtcIso(*id.recordingStartUtc)) : std::string("null")) +
+           ",\"recording_start_from\":" +
+           (id.recordingStartUtc ? JsonString(id.recordingStartSource) : std::string("null")) + "}";
 }
 
 }  // namespace sorv

@@ -3,6 +3,7 @@
 // (the ident-log entry, after the file name) or as one JSON object.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -23,6 +24,9 @@ struct Identification {
     int wpm = 0;
     double score = 0.0;           // refinement score of the accepted candidate
     std::string logEntry;         // the ident-log entry, without its line end
+    int64_t stampUtc = 0;         // the time it is logged at: the recording's, or now
+    std::optional<int64_t> recordingStartUtc;  // the recording's first sample, when known
+    std::string recordingStartSource;          // where that was read ("bext chunk", ...)
 };
 
 // The log entry the program writes for the document's current identification, time stamp
@@ -43,12 +47,16 @@ public:
     std::function<double()> segmentStart;
 
     void SetSource(const std::string& file, double segmentStartSeconds);
+    // The recording's start and where it was read, for the identifications that follow.
+    void SetRecordingStart(std::optional<int64_t> utc, const std::string& source);
     void OnViewsUpdated(CSorvantelDoc& doc);
     int Count() const { return count_; }
 
 private:
     std::string file_;
     double segmentStart_ = 0.0;
+    std::optional<int64_t> recordingStart_;
+    std::string recordingStartSource_;
     bool armed_ = true;
     int count_ = 0;
 };

@@ -12,6 +12,9 @@
 
 #include <chrono>
 
+#include "automation/shell_program.h"
+#include "cli/posix_custom_speed.h"
+
 extern char** environ;
 
 namespace sorv {
@@ -96,10 +99,10 @@ private:
 
 void StartProgramDetached(const std::string& text) {
     if (text.empty()) return;
-    struct stat st {};
-    if (::stat(text.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(text.c_str(), X_OK) == 0) {
-        std::string program = text;
-        char* const argv[] = {program.data(), nullptr};
+    // The window's rule: a path, or a name found in PATH.
+    if (std::string program = ProgramForShellText(text); !program.empty()) {
+        std::string name = text;
+        char* const argv[] = {name.data(), nullptr};
         SpawnDetached(program.c_str(), argv, false);
         return;
     }
@@ -110,8 +113,10 @@ void StartProgramDetached(const std::string& text) {
 }
 
 SerialOpenResult OpenPosixSerialPort(const std::string& device, int baud, std::unique_ptr<ISerialPort>& out) {
+    if (baud <= 0) return SerialOpenResult::BadSettings;
+    // A rate without a Bnnn constant is set through termios2 once the rest is in place; the
+    // port decides whether it takes it, as it does for the window.
     const speed_t speed = SpeedOf(baud);
-    if (speed == B0) return SerialOpenResult::BadSettings;
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return SerialOpenResult::OpenFailed;
     termios tio{};
@@ -123,9 +128,14 @@ SerialOpenResult OpenPosixSerialPort(const std::string& device, int baud, std::u
     tio.c_cflag &= ~(PARENB | CSTOPB | CSIZE | CRTSCTS);
     tio.c_cflag |= CS8 | CLOCAL | CREAD;
     tio.c_iflag &= ~(IXON | IXOFF | IXANY);
-    if (cfsetispeed(&tio, speed) != 0 || cfsetospeed(&tio, speed) != 0 || tcsetattr(fd, TCSANOW, &tio) != 0) {
+    if ((speed != B0 && (cfsetispeed(&tio, speed) != 0 || cfsetospeed(&tio, speed) != 0)) ||
+        tcsetattr(fd, TCSANOW, &tio) != 0) {
         ::close(fd);
         return SerialOpenResult::SetStateFailed;
+    }
+    if (speed == B0 && !SetCustomLineSpeed(fd, baud)) {
+        ::close(fd);
+        return SerialOpenResult::BadSettings;
     }
     // DTR and RTS on; a pty refuses the modem lines, which is no failure.
     int lines = TIOCM_DTR | TIOCM_RTS;

@@ -9,8 +9,8 @@
 
 namespace sorv {
 
-// Starts the text as a program when it names an executable file (the whole text is the path,
-// spaces included, no shell), otherwise hands it to xdg-open. Never waits for it.
+// Starts the text as a program when it names an executable file (a path, or a name found in
+// PATH, as ProgramForShellText has it; no shell), otherwise hands it to xdg-open. Never waits.
 void StartProgramDetached(const std::string& text);
 
 // Opens a tty at 8N1 with DTR and RTS on and no flow control.

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sorv {
@@ -105,8 +106,9 @@ class IPlatformServices {
 public:
     virtual ~IPlatformServices() = default;
 
-    // Main window and views.
-    virtual void SetMainTitle(const std::string& title) = 0;
+    // Main window and views. The title comes once per spectrogram row, so this must not
+    // allocate on the core's behalf: the text is only valid during the call.
+    virtual void SetMainTitle(std::string_view title) = 0;
     virtual void UpdateAllViews() = 0;
     // Re-evaluates every menu and toolbar enable/check rule.
     virtual void RefreshCommandStates() = 0;
@@ -168,6 +170,13 @@ public:
     // Where things live.
     virtual std::string SettingsFilePath() = 0;
     virtual std::string DefaultLogDirectory() = 0;  // ends with '/'
+
+    // Scripts run where no one can press Esc or Start (a command-line tool): a wait that
+    // nothing can end any more then ends the script instead of waiting for ever. The window
+    // answers false, since its user can still end or feed any wait.
+    virtual bool ScriptsRunUnattended() { return false; }
+    // True once the open capture device will deliver nothing more (its recording is used up).
+    virtual bool CaptureInputUsedUp() { return false; }
 };
 
 }  // namespace sorv

@@ -23,6 +23,7 @@ void CSorvantelDoc::OnStart() {
 }
 
 void CSorvantelDoc::ResetForStart() {
+    m_tRowsStart.reset();  // new rows: a recording's start is set again by whoever feeds it
     m_nLine = -1;
     m_nPeriodBin = -1;
     std::fill(std::begin(m_bLineSearched), std::end(m_bLineSearched), 0);
@@ -99,13 +100,19 @@ void CSorvantelDoc::OnViewTimer(int timerId) {
     }
 }
 
+int CSorvantelDoc::Decimation() const {
+    // A band narrower than 1 Hz or inverted has no decimation; treat it as one sample a slot.
+    const int64_t width = BandWidth();
+    return width > 0 && width <= 48000 ? static_cast<int>(48000 / width) : 1;
+}
+
 double CSorvantelDoc::RowRate() const {
     if (m_nRowsPerFrame == 0) return 0.0;
-    return (m_nBandHigh - m_nBandLow) / (128.0 / m_nRowsPerFrame);
+    return static_cast<double>(BandWidth()) / (128.0 / m_nRowsPerFrame);
 }
 
 double CSorvantelDoc::LineFrequency(int line) const {
-    return m_nBandLow + line * static_cast<double>(m_nBandHigh - m_nBandLow) / 128.0;
+    return m_nBandLow + line * static_cast<double>(BandWidth()) / 128.0;
 }
 
 }  // namespace sorv

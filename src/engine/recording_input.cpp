@@ -20,10 +20,8 @@ void CSorvantelDoc::StartRecordingInput() {
 size_t CSorvantelDoc::ProcessAudioBlock(const uint8_t* samples, size_t count) {
     if (!m_bProcessing) return 0;
     m_bClipping = 0;
-    size_t i = 0;
     // The row limit stops processing in the middle of a buffer: the rest is not taken.
-    for (; i < count && m_bProcessing; ++i) ProcessSample(samples[i]);
-    return i;
+    return ProduceSamples(samples, count);
 }
 
 }  // namespace sorv

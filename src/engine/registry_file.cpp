@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "engine/regular_file.h"
 #include "engine/text_format.h"
 #if defined(__unix__) || defined(__APPLE__)
 #include <unistd.h>
@@ -275,14 +276,19 @@ std::string FormatRegistryExport(const std::string& key, const std::vector<Regis
     return out;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* why, bool* notRegular) {
+    std::string reason;
+    std::FILE* f = OpenRegularFile(path, reason, notRegular);
+    if (!f) {
+        if (why) *why = reason;
+        return false;
+    }
     bytes.clear();
     char chunk[65536];
     size_t n;
     while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.append(chunk, n);
     bool ok = !std::ferror(f);
+    if (!ok && why) *why = std::strerror(errno);
     std::fclose(f);
     return ok;
 }

@@ -25,8 +25,11 @@ std::vector<RegistryValue> ParseRegistryExport(const std::string& fileBytes, con
 // Writes the export text for one key with the given values (CR LF line ends, UTF-8).
 std::string FormatRegistryExport(const std::string& key, const std::vector<RegistryValue>& values);
 
-// Whole-file helpers. ReadWholeFile returns false if the file cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string& bytes);
+// Whole-file helpers. ReadWholeFile returns false if the file cannot be opened or read, or is
+// not a regular file (a FIFO would block it), with the reason in why and whether it was the
+// file's type in notRegular, when given.
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* why = nullptr,
+                   bool* notRegular = nullptr);
 // Writes to a temporary file beside `path`, flushes it to disk and renames it into place, so a
 // failure at any step leaves the previous file intact. On failure `error` names the step.
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& error);

@@ -95,8 +95,17 @@ void CSorvantelDoc::LoadSettings() {
         WriteFileAtomically(path, FormatRegistryExport(kSettingsKey, {}), error);
         return;
     }
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes)) return;
+    std::string bytes, why;
+    bool notRegular = false;
+    if (!ReadWholeFile(path, bytes, &why, &notRegular)) {
+        // A file that cannot be read leaves the defaults without a word, as a registry would;
+        // something that is no file at all (a FIFO would have hung the start) is named.
+        if (notRegular)
+            m_platform.ShowMessage("The settings file " + path + " " + why +
+                                   ". It was not read: the start-up defaults apply, and the settings are "
+                                   "written to a new file in its place at exit.");
+        return;
+    }
     const auto values = ParseRegistryExport(bytes, kSettingsKey);
 
     for (const auto& s : kIntSettings) {
@@ -117,12 +126,12 @@ void CSorvantelDoc::LoadSettings() {
     }
     if (const RegistryValue* dir = Find(values, "LogDirectory");
         dir && dir->kind == RegistryValue::Kind::String && !dir->text.empty() &&
-        dir->text.size() <= kMaxLogDirectoryBytes && dir->text.find('\0') == std::string::npos) {
+        dir->text.find('\0') == std::string::npos) {
+        // The limit holds for the directory as it is kept, separator included: one that passed
+        // without it would be written back a byte longer and refused at the next start.
+        const std::string kept = dir->text.back() == '/' ? dir->text : dir->text + '/';
         // A directory imported from Windows ("C:\...") is no path here: keep the default.
-        if (std::filesystem::path(dir->text).is_absolute()) {
-            m_strLogDirectory = dir->text;
-            if (m_strLogDirectory.back() != '/') m_strLogDirectory += '/';
-        }
+        if (kept.size() <= kMaxLogDirectoryBytes && std::filesystem::path(kept).is_absolute()) m_strLogDirectory = kept;
     }
     if (m_nSoundcard < 0 || m_nSoundcard > 3) m_nSoundcard = 0;
     // Absent (a settings file from before the choice existed) or of another width: off.

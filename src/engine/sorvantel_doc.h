@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/platform_services.h"
@@ -65,8 +67,11 @@ public:
     void BuildFftTables();
     void Fft(int m, int n, int d, int normalise);
 
-    // Spectrogram producer (spectrogram_producer.cpp): one unsigned 8-bit sample.
+    // Spectrogram producer (spectrogram_producer.cpp): one unsigned 8-bit sample, or a run of
+    // them. ProduceSamples stops early only when processing has ended (the row limit's Stop)
+    // and returns how many samples it took; it does not look at m_bProcessing before the first.
     void ProcessSample(uint8_t b);
+    size_t ProduceSamples(const uint8_t* samples, size_t count);
 
     // Loran-C (loran.cpp)
     void LoranAccumulate(int x);
@@ -102,12 +107,15 @@ public:
     void EnsureViewTimers();
     void OnViewTimer(int timerId);
 
-    // Shared derived quantities.
+    // Shared derived quantities. The band's edges are any integers, so their difference is
+    // taken in 64 bits.
+    int64_t BandWidth() const { return static_cast<int64_t>(m_nBandHigh) - m_nBandLow; }
+    int Decimation() const;                 // mixed samples per ring slot, at least 1
     double RowRate() const;                 // rows per second
     double LineFrequency(int line) const;   // audio Hz of a line, real division
     bool LineIsValid() const { return m_nLine >= 0 && m_nLine <= 127 && m_nRows >= 1; }
     // The row-count title of the producer, also used after loads.
-    void SetTitle(const std::string& text) { m_platform.SetMainTitle(text); }
+    void SetTitle(std::string_view text) { m_platform.SetMainTitle(text); }
     void UpdateAllViews() { m_platform.UpdateAllViews(); }
 
     // ---------------------------------------------------------------- audio/
@@ -193,11 +201,21 @@ public:
     void OnLogIdents();
     void OnLogDirectory();
     void WriteLogEntry();
+    // When an entry is logged: the stored rows' own time when they come from a recording whose
+    // start is known (m_tRowsStart), otherwise now. Its UTC day names the daily log file.
+    int64_t LogTimeUtc();
+    // The entry's stamp: the rows' time, else the stamp of a loaded file's name, else now, as
+    // "%Y%m%d %H%M " in UTC.
+    std::string LogTimeStamp();
     bool IsLogChecked() const { return m_bLogCheck != 0; }
 
     // Script interpreter (script.cpp) and batch search (batch_search.cpp)
     void OnScript();
     bool CanScript() const { return m_bProcessing == 0 && !m_bScriptRunning; }
+    // A failure of the running script, kept in m_scriptFailures with the line it happened on.
+    // EndScriptOnFailure also ends the script before its next line, as Esc would.
+    void NoteScriptFailure(const std::string& reason);
+    void EndScriptOnFailure(const std::string& reason);
     void OnBatchAutoSearch();
 
     // ================================================================ state
@@ -281,6 +299,9 @@ public:
     int m_bLogCheck = 1;
     std::string m_strLogDirectory;
     std::string m_strTimeStamp;
+    // UTC seconds of the first stored row when the rows were made from a recording whose start
+    // is known (its chunks, its name or its file time); empty otherwise. Start and Load clear it.
+    std::optional<int64_t> m_tRowsStart;
 
     // Recording and playback.
     int m_bRecording = 0;
@@ -306,6 +327,11 @@ public:
     // Script.
     int m_bScriptRunning = 0;
     std::unique_ptr<ISerialPort> m_hComPort;
+    int m_nScriptLine = 0;          // number of the line being carried out, 1 the first
+    std::string m_strScriptLine;    // its text
+    // What went wrong in the last script run, each as `line N "text": reason`: the error that
+    // ended it and the failures on the way (a "save" that wrote nothing). Empty after a clean run.
+    std::vector<std::string> m_scriptFailures;
 
     // Devices.
     CaptureState m_capture;

@@ -1,115 +1,188 @@
 // The per-sample step: clipping, raw ring, quadrature mixing to the band centre, decimation into
 // the 128-slot ring, and one 128-point transform per row. Runs 48000 times per second of audio
 // on the UI thread, so it allocates nothing and touches only the document's fixed stores.
+//
+// The samples of a buffer are taken in runs. A run ends where a row is completed (or the store
+// is full), because only there does the step call out: the title, the redraw request, Stop.
+// Within a run nothing can change the band, the mode or any other field, so the parameters
+// are read once per run; after each call out everything is read afresh, and a change made by
+// whatever was called takes effect at the next sample, as when each sample read them itself.
+// The results are those of the one-sample-at-a-time step bit for bit: the same phases, the same
+// products, the slot sums added in sample order.
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <string_view>
 
-#include "engine/sin_cos.h"
+#include "engine/quadrature_mixer.h"
 #include "engine/sorvantel_doc.h"
-#include "engine/text_format.h"
 
 namespace sorv {
 
 namespace {
 
+// What the band fields give the step, read at the start of each run.
+struct Band {
+    double increment;  // oscillator phase per sample
+    int decimation;    // mixed samples summed into one ring slot
+    int slotsPerRow;   // ring slots between two rows
+};
+
+Band ReadBand(const CSorvantelDoc& doc) {
+    // Edges are summed in 64 bits: near the integer limits the int sum would overflow.
+    const int64_t lo = doc.m_nBandLow;
+    const int64_t hi = doc.m_nBandHigh;
+    const int R = doc.m_nRowsPerFrame >= 1 && doc.m_nRowsPerFrame <= 128 ? doc.m_nRowsPerFrame : 1;
+    return {static_cast<double>(hi + lo) * 3.1415926536 / 48000.0, doc.Decimation(), 128 / R};
+}
+
+// How many more samples complete the next row.
+size_t SamplesToNextRow(const CSorvantelDoc& doc, const Band& band) {
+    // The slot now filling closes after the rest of its samples, or after the next sample
+    // when a band change has left the count at or past the new decimation.
+    const int count = doc.m_nDecimCount;
+    const size_t toSlotEnd = count < band.decimation ? static_cast<size_t>(band.decimation - count) : 1;
+    // The row comes when the ring position reaches the next multiple of the row spacing, or
+    // wraps to 0 first (the spacing need not divide 128).
+    const int pos = doc.m_nRingPos;
+    const int nextMultiple = (pos / band.slotsPerRow + 1) * band.slotsPerRow;
+    const int slots = std::min(nextMultiple, kLines) - pos;
+    return toSlotEnd + static_cast<size_t>(slots - 1) * static_cast<size_t>(band.decimation);
+}
+
+// Clipping flag and raw ring for n samples.
+void KeepRawSamples(CSorvantelDoc& doc, const uint8_t* __restrict samples, size_t n) {
+    unsigned clipped = 0;
+    int pos = doc.m_nRawPos;
+    for (size_t j = 0; j < n;) {
+        const size_t piece = std::min(n - j, static_cast<size_t>(kRawRingSize - pos));
+        int* __restrict ring = doc.m_rawRing + pos;
+        for (size_t k = 0; k < piece; ++k) {
+            const uint8_t b = samples[j + k];
+            clipped |= static_cast<uint8_t>(b - 2) > 252;  // 255, 0 or 1: x > 126 or x < -126
+            ring[k] = static_cast<int>(b) - 128;
+        }
+        j += piece;
+        pos = (pos + static_cast<int>(piece)) % kRawRingSize;
+    }
+    doc.m_nRawPos = pos;
+    if (clipped) doc.m_bClipping = 1;
+}
+
+// n samples of which none but possibly the last completes a row: mixed and summed into the
+// ring slots, a slot closing after its decimation's worth.
+void MixRun(CSorvantelDoc& doc, const uint8_t* samples, size_t n, const Band& band) {
+    KeepRawSamples(doc, samples, n);
+    const int decimation = band.decimation;
+    int count = doc.m_nDecimCount;
+    int slot = doc.m_nRingPos;
+    double phase = doc.m_dPhase;
+    for (size_t j = 0; j < n;) {
+        const size_t take = std::min(n - j, count < decimation ? static_cast<size_t>(decimation - count) : 1);
+        // A new slot's sums start from -0.0, the one value whose sum with the first product
+        // is that product in every case (+0.0 would turn a first -0.0 into +0.0).
+        double sumI = count == 0 ? -0.0 : doc.m_ringI[slot];
+        double sumQ = count == 0 ? -0.0 : doc.m_ringQ[slot];
+        phase = MixIntoSlot(phase, band.increment, samples + j, take, sumI, sumQ);
+        doc.m_ringI[slot] = sumI;
+        doc.m_ringQ[slot] = sumQ;
+        j += take;
+        count += static_cast<int>(take);
+        if (count >= decimation) {
+            count = 0;
+            slot = (slot + 1) % kLines;
+        }
+    }
+    doc.m_dPhase = phase;
+    doc.m_nDecimCount = count;
+    doc.m_nRingPos = slot;
+}
+
+void LoranRun(CSorvantelDoc& doc, const uint8_t* samples, size_t n) {
+    KeepRawSamples(doc, samples, n);
+    for (size_t j = 0; j < n; ++j) doc.LoranAccumulate(static_cast<int>(samples[j]) - 128);
+}
+
+// The row-count title, formatted into a fixed buffer so that a row allocates nothing. Only
+// integers are formatted, which no locale changes.
 void SetRowTitle(CSorvantelDoc& doc, int n) {
-    const int w = doc.m_nBandHigh - doc.m_nBandLow;
+    const double w = static_cast<double>(doc.BandWidth());
     const double rowRate = w > 0 && doc.m_nRowsPerFrame > 0 ? w / (128.0 / doc.m_nRowsPerFrame) : 0.0;
     const double x = rowRate > 0.0 ? n / rowRate / 10.0 : 0.0;
     const char* base = doc.m_bRecording ? "Sorvantel from KELD - processing and recording audio data"
                                         : "Sorvantel from KELD - processing audio data";
-    std::string title;
+    char title[160];
+    int length;
     if (!(x > 1.0)) {
-        title = FormatC("%s (%d samples)", base, n);
+        length = std::snprintf(title, sizeof title, "%s (%d samples)", base, n);
     } else {
         const int g = static_cast<int>(10.0 * std::log10(x) + 0.5);
-        title = g < 6 ? FormatC("%s (%d samples; +%ddB)", base, n, g)
-                      : FormatC("%s (%d samples; +%ddB; %d S-pts)", base, n, g, g / 6);
+        length = g < 6 ? std::snprintf(title, sizeof title, "%s (%d samples; +%ddB)", base, n, g)
+                       : std::snprintf(title, sizeof title, "%s (%d samples; +%ddB; %d S-pts)", base, n, g, g / 6);
     }
-    doc.SetTitle(title);
+    doc.SetTitle(std::string_view(title, static_cast<size_t>(std::clamp(length, 0, static_cast<int>(sizeof title) - 1))));
 }
 
-}  // namespace
-
-void CSorvantelDoc::ProcessSample(uint8_t b) {
-    // The store is full: nothing may be written at or beyond row 65536.
-    if (m_nRows >= kMaxRows) {
-        OnStop();
-        return;
-    }
-    const int x = static_cast<int>(b) - 128;
-    if (x > 126 || x < -126) m_bClipping = 1;
-
-    m_rawRing[m_nRawPos] = x;
-    m_nRawPos = (m_nRawPos + 1) % kRawRingSize;
-
-    if (m_bLoran) {
-        LoranAccumulate(x);
-        return;
-    }
-
-    const int lo = m_nBandLow;
-    const int hi = m_nBandHigh;
-    const double inc = (hi + lo) * 3.1415926536 / 48000.0;
-    const int width = hi - lo;
-    // A band narrower than 1 Hz or inverted has no decimation; treat it as one sample a slot.
-    int D = width > 0 ? 48000 / width : 1;
-    if (D < 1) D = 1;
-
-    const int p = m_nRingPos;
-    double sinPhase, cosPhase;
-    SinCos(m_dPhase, sinPhase, cosPhase);
-    const double c = cosPhase * x;
-    const double s = sinPhase * x;
-    if (m_nDecimCount == 0) {
-        m_ringI[p] = c;
-        m_ringQ[p] = s;
-    } else {
-        m_ringI[p] += c;
-        m_ringQ[p] += s;
-    }
-
-    m_dPhase += inc;
-    if (m_dPhase > 6.2831853) m_dPhase -= 6.2831853;
-
-    m_nDecimCount += 1;
-    // ">=" rather than "==": after a band change to a smaller D the count may already be past it.
-    if (m_nDecimCount < D) return;
-    m_nDecimCount = 0;
-    m_nRingPos = (m_nRingPos + 1) % kLines;
-
-    const int R = m_nRowsPerFrame >= 1 && m_nRowsPerFrame <= 128 ? m_nRowsPerFrame : 1;
-    const int S = 128 / R;
-    if (m_nRingPos % S != 0) return;
-
+// The frame of the last 128 slots, oldest first, through the transform into row m_nRows.
+void MakeRow(CSorvantelDoc& doc, int decimation) {
     for (int k = 0; k < 128; ++k) {
-        const int t = (m_nRingPos + k) % 128;
-        m_fftA[k + 1] = 0.7 * m_ringQ[t];
-        m_fftB[k + 1] = 0.7 * m_ringI[t];
+        const int t = (doc.m_nRingPos + k) % 128;
+        doc.m_fftA[k + 1] = 0.7 * doc.m_ringQ[t];
+        doc.m_fftB[k + 1] = 0.7 * doc.m_ringI[t];
     }
     const int order = static_cast<int>(std::log(128.0) / std::log(2.0) + 0.5);
-    Fft(order, 128, 128, 1);
+    doc.Fft(order, 128, 128, 1);
 
-    double* powerRow = m_power[m_nRows];
-    int* levelRow = m_level[m_nRows];
+    double* powerRow = doc.m_power[doc.m_nRows];
+    int* levelRow = doc.m_level[doc.m_nRows];
     for (int j = 0; j < 128; ++j) {
-        const double P = m_fftA[j + 1] * m_fftA[j + 1] + m_fftB[j + 1] * m_fftB[j + 1];
+        const double P = doc.m_fftA[j + 1] * doc.m_fftA[j + 1] + doc.m_fftB[j + 1] * doc.m_fftB[j + 1];
         const int l = j < 64 ? 63 - j : 191 - j;
         powerRow[l] = P;
         int level = 0;
         if (P > 1e-9) {
-            const double v = std::sqrt(P) * 60.0 / D;
+            const double v = std::sqrt(P) * 60.0 / decimation;
             level = v > 255.0 ? 255 : static_cast<int>(v);
         }
         levelRow[l] = level;
     }
-    m_nRows += 1;
-    const int n = m_nRows;
-    SetRowTitle(*this, n);
+    doc.m_nRows += 1;
+    const int n = doc.m_nRows;
+    SetRowTitle(doc, n);
     if (n == kMaxRows) {
-        OnStop();
+        doc.OnStop();
     } else {
-        UpdateAllViews();
+        doc.UpdateAllViews();
     }
 }
+
+}  // namespace
+
+size_t CSorvantelDoc::ProduceSamples(const uint8_t* samples, size_t count) {
+    size_t taken = 0;
+    while (taken < count) {
+        if (m_nRows >= kMaxRows) {
+            // The store is full: nothing may be written at or beyond row 65536.
+            OnStop();
+            ++taken;
+        } else if (m_bLoran) {
+            // Loran-C accumulation never calls out: the rest of the buffer is one run.
+            LoranRun(*this, samples + taken, count - taken);
+            taken = count;
+        } else {
+            const Band band = ReadBand(*this);
+            const size_t toRow = SamplesToNextRow(*this, band);
+            const size_t n = std::min(toRow, count - taken);
+            MixRun(*this, samples + taken, n, band);
+            taken += n;
+            if (n < toRow) break;
+            MakeRow(*this, band.decimation);
+        }
+        if (!m_bProcessing) break;
+    }
+    return taken;
+}
+
+void CSorvantelDoc::ProcessSample(uint8_t b) { ProduceSamples(&b, 1); }
 
 }  // namespace sorv

@@ -90,7 +90,7 @@ TEST(CliLog, JsonCarriesTheFieldsOfEachIdentification) {
     id.logEntry = "20090315 1425 DGU offset 1015.6 Hz; period  8.00 s";
     const auto o = test::FlatJson::Parse(FormatIdentificationJson(id));
     ASSERT_TRUE(o.has_value()) << FormatIdentificationJson(id);
-    EXPECT_EQ(o->size(), 9u);
+    EXPECT_EQ(o->size(), 12u);
     EXPECT_EQ(o->at("file").text, id.file);
     EXPECT_EQ(o->at("segment_start_s").number, 2097.152);
     EXPECT_EQ(o->at("line").number, 65);
@@ -99,6 +99,16 @@ TEST(CliLog, JsonCarriesTheFieldsOfEachIdentification) {
     EXPECT_EQ(o->at("period_s").number, 7.9998);
     EXPECT_EQ(o->at("wpm").number, 7);
     EXPECT_EQ(o->at("score").number, 150.25);
+    EXPECT_EQ(o->at("stamp_utc").text, "1970-01-01T00:00:00Z");
+    EXPECT_EQ(o->at("recording_start").kind, test::JsonValue::Null);
+    EXPECT_EQ(o->at("recording_start_from").kind, test::JsonValue::Null);
+    id.stampUtc = 1237127100;
+    id.recordingStartUtc = 1237125600;
+    id.recordingStartSource = "bext chunk (local time)";
+    const auto started = test::FlatJson::Parse(FormatIdentificationJson(id));
+    EXPECT_EQ(started->at("stamp_utc").text, "2009-03-15T14:25:00Z");
+    EXPECT_EQ(started->at("recording_start").text, "2009-03-15T14:00:00Z");
+    EXPECT_EQ(started->at("recording_start_from").text, "bext chunk (local time)");
     id.rfKHz.reset();
     EXPECT_EQ(test::FlatJson::Parse(FormatIdentificationJson(id))->at("rf_khz").kind, test::JsonValue::Null);
     EXPECT_EQ(FormatIdentificationText(id), id.file + " @ 2097.2 s: " + id.logEntry);

@@ -55,25 +55,32 @@ TEST_F(CliRun, StartCapturesFromTheInputAndWaitsFollowItsClock) {
 }
 
 TEST_F(CliRun, AScriptThatWaitsPastTheEndOfTheInputEnds) {
-    // "wait samples" for more rows than the recording can give: the input ends, the clock goes
-    // on, and a day later on that clock the script is stopped rather than waiting for ever.
+    // "wait samples" for more rows than the recording can give: once the input is used up the
+    // wait can never end, and the script ends there, naming the line, with status 1.
     const std::string script = Script("start\nwait samples 20000\nautosearch\n");
     const test::CliResult r = test::RunCliArgs({"run", script, "--input", wav});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("the script is stopped"), std::string::npos) << r.err;
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find(script + ": line 2 \"wait samples 20000\": waits for 20000 rows, but the input is used up"),
+              std::string::npos)
+        << r.err;
     EXPECT_EQ(r.out, "");  // stopped before "autosearch"
 
-    // A second "start" after the end of the input stops the script too.
+    // A second "start" after the end of the input ends the script too.
     const std::string again = Script("start\nwait for 0:06:00\nstop\nstart\nwait for 0:01:00\nstop\nautosearch\n");
     const test::CliResult r2 = test::RunCliArgs({"run", again, "--input", wav});
-    EXPECT_NE(r2.err.find("the input has ended; the script is stopped"), std::string::npos) << r2.err;
+    EXPECT_EQ(r2.status, 1);
+    EXPECT_NE(r2.err.find(again + ": line 4 \"start\": starts capture again, but the input is used up"),
+              std::string::npos)
+        << r2.err;
+    EXPECT_EQ(r2.out, "");
 }
 
 TEST_F(CliRun, AMissingScriptOrInputIsAReadFailure) {
     const std::string script = Script("start\n");
     const test::CliResult noScript = test::RunCliArgs({"run", dir.file("none.txt"), "--input", wav});
     EXPECT_EQ(noScript.status, 1);
-    EXPECT_NE(noScript.err.find("cannot open the script"), std::string::npos);
+    EXPECT_NE(noScript.err.find(dir.file("none.txt") + ": cannot open the script: No such file"), std::string::npos)
+        << noScript.err;
     const test::CliResult noInput = test::RunCliArgs({"run", script, "--input", dir.file("none.wav")});
     EXPECT_EQ(noInput.status, 1);
     EXPECT_NE(noInput.err.find(dir.file("none.wav") + ": "), std::string::npos);

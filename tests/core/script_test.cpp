@@ -193,5 +193,111 @@ TEST_F(ScriptTest, NoScriptWhileProcessingOrRunningOrOnCancel) {
     EXPECT_EQ(platform.titles.size(), 3u);
 }
 
+// Errors that end a script, and a "save" that writes nothing, are kept with their line (the
+// number counts from the top of the file, again after "repeat"), so that a tool can report
+// them; a clean run leaves nothing.
+TEST_F(ScriptTest, FailuresAreKeptWithTheirLine) {
+    Run("carrier 404\nwait until 12:60:00\ncarrier 7\n");
+    EXPECT_EQ(doc.m_scriptFailures,
+              std::vector<std::string>{"line 2 \"wait until 12:60:00\": the time is out of range; the script ended there"});
+
+    platform.serialOpenResult = SerialOpenResult::OpenFailed;
+    Run("\ncom 1:9600 F404<cr>\n");
+    EXPECT_EQ(doc.m_scriptFailures,
+              std::vector<std::string>{"line 2 \"com 1:9600 F404<cr>\": Error opening port; the script ended there"});
+
+    // The log directory is a file: "save" cannot create its file, says nothing (as designed)
+    // and the script goes on, but the failure is kept.
+    std::ofstream(platform.dir.file("occupied")) << "x";
+    doc.m_strLogDirectory = platform.dir.file("occupied") + "/";
+    platform.now = 1237127130;
+    doc.m_dCarrierKHz = 0.0;
+    platform.messages.clear();
+    Run("save\ncarrier 9\n");
+    EXPECT_TRUE(platform.messages.empty());
+    EXPECT_EQ(doc.m_dCarrierKHz, 9.0);
+    EXPECT_TRUE(Ended());
+    EXPECT_EQ(doc.m_scriptFailures,
+              std::vector<std::string>{"line 1 \"save\": " + platform.dir.file("occupied") +
+                                       "/sorvantel_20090315142530.svl could not be created"});
+
+    Run("carrier 1\nexit\n");
+    EXPECT_TRUE(doc.m_scriptFailures.empty());
+    EXPECT_TRUE(Ended());
+}
+
+// With no one there to press Esc or Start, a row wait without a capture, or with one whose
+// input is used up, can never end: the script ends at once, naming its line. The window's
+// scripts wait on (the user may still press Start).
+TEST_F(ScriptTest, UnattendedRowWaitsThatCanNeverEndEndTheScript) {
+    platform.unattended = true;
+    Run("carrier 1\nwait samples 600\nstart\n");
+    EXPECT_EQ(doc.m_scriptFailures,
+              std::vector<std::string>{"line 2 \"wait samples 600\": waits for 600 rows, but no capture is running: "
+                                       "the wait can never end"});
+    EXPECT_EQ(doc.m_bProcessing, 0) << "the script ended before its next line";
+    EXPECT_EQ(platform.waitSteps, 0);
+
+    // A capture whose input runs out after ten seconds: the wait ends with the input, and
+    // the failure names the line after which it was waiting.
+    platform.onWaitStep = [&] {
+        if (platform.waitSteps > 10) platform.captureUsedUp = true;
+        if (!platform.captureUsedUp && platform.lastWaveIn &&
+            platform.lastWaveIn->FillNext(Tone(1000.0, 30.0, kBufferBytes)))
+            doc.OnViewTimer(kPollTimerId);
+    };
+    Run("start\nwait samples 600\nautosearch\n");
+    ASSERT_EQ(doc.m_scriptFailures.size(), 1u);
+    EXPECT_EQ(doc.m_scriptFailures[0], "line 2 \"wait samples 600\": waits for 600 rows, but the input is used up: "
+                                       "the wait can never end");
+    EXPECT_EQ(platform.waitSteps, 11);
+    EXPECT_LT(doc.m_nRows, 600);
+    doc.OnStop();
+
+    // After "stop" no rows can come.
+    platform.captureUsedUp = false;
+    platform.waitSteps = 0;
+    Run("start\nwait samples 100\nstop\nwait samples 200\ncarrier 5\n");
+    ASSERT_EQ(doc.m_scriptFailures.size(), 1u);
+    EXPECT_EQ(doc.m_scriptFailures[0].rfind("line 4 \"wait samples 200\": waits for 200 rows, but no capture is running", 0), 0u)
+        << doc.m_scriptFailures[0];
+    EXPECT_GE(doc.m_nRows, 100);
+    EXPECT_NE(doc.m_dCarrierKHz, 5.0);
+
+    // Attended, the same first script just waits (here until Esc).
+    platform.unattended = false;
+    platform.waitSteps = 0;
+    platform.onWaitStep = [&] {
+        if (platform.waitSteps == 20) doc.m_bScriptExit = 1;
+    };
+    Run("wait samples 600\n");
+    EXPECT_EQ(platform.waitSteps, 20);
+    EXPECT_TRUE(doc.m_scriptFailures.empty());
+}
+
+// A "repeat" loop with nothing in it that can change (no capture, no time passing) would run
+// for ever unattended: it ends after its first pass. A loop that waits on the clock goes on.
+TEST_F(ScriptTest, UnattendedLoopsEndOnlyWhenNothingCanChange) {
+    platform.unattended = true;
+    Run("carrier 1\nrepeat\n");
+    EXPECT_EQ(doc.m_scriptFailures,
+              std::vector<std::string>{"line 2 \"repeat\": repeats without waiting, and no capture is running: "
+                                       "the script would run for ever without anything changing"});
+    EXPECT_EQ(std::count(platform.titles.begin(), platform.titles.end(),
+                         "Sorvantel from KELD - processing script command carrier 1"),
+              1);
+
+    const int64_t start = platform.now;
+    platform.onWaitStep = [&] {
+        if (platform.now - start >= 30) doc.m_bScriptExit = 1;  // Esc, 30 s on
+    };
+    Run("wait for 0:00:01\nrepeat\n");
+    const long repeats = std::count(platform.titles.begin(), platform.titles.end(),
+                                    "Sorvantel from KELD - processing script command repeat");
+    EXPECT_GE(repeats, 29);
+    EXPECT_LE(repeats, 30);
+    EXPECT_TRUE(doc.m_scriptFailures.empty());
+}
+
 }  // namespace
 }  // namespace sorv::test

@@ -184,6 +184,29 @@ TEST(Settings, LogDirectoryLongerThan126BytesIsRefused) {
     EXPECT_EQ(doc.m_strLogDirectory, platform.logDirectory);
 }
 
+// The limit counts the separator the directory is kept with: 126 bytes without it would be
+// 127 once loaded and written back, and refused at the start after. 125 without it is taken
+// and survives any number of restarts.
+TEST(Settings, LogDirectoryLimitCountsTheSeparatorItIsKeptWith) {
+    FakePlatform platform;
+    const std::string head = "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\SOFTWARE\\KELD\\Sorvantel]\n";
+    const std::string dir126 = "/" + std::string(125, 'b');
+    WriteAll(platform.settingsPath, head + "\"LogDirectory\"=\"" + dir126 + "\"\n");
+    {
+        CSorvantelDoc doc(platform);
+        EXPECT_EQ(doc.m_strLogDirectory, platform.logDirectory);
+    }
+    const std::string dir125 = "/" + std::string(124, 'c');
+    WriteAll(platform.settingsPath, head + "\"LogDirectory\"=\"" + dir125 + "\"\n");
+    for (int start = 0; start < 3; ++start) {
+        CSorvantelDoc doc(platform);
+        EXPECT_EQ(doc.m_strLogDirectory, dir125 + "/") << "start " << start;
+    }
+    WriteAll(platform.settingsPath, head + "\"LogDirectory\"=\"" + dir126.substr(0, 125) + "/\"\n");
+    CSorvantelDoc doc(platform);
+    EXPECT_EQ(doc.m_strLogDirectory.size(), 126u);
+}
+
 TEST(Settings, GriThatDoesNotFitASlotKeepsTheDefault) {
     FakePlatform platform;
     WriteAll(platform.settingsPath,

@@ -5,12 +5,14 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/platform_services.h"
@@ -197,6 +199,12 @@ public:
     std::vector<std::string> shellOpens;
     std::vector<FileDialogSpec> fileDialogs;
     std::string title() const { return titles.empty() ? std::string() : titles.back(); }
+    // Where nothing may allocate, set recordTitles to false: titles are then only counted and
+    // the last one kept in a fixed buffer.
+    bool recordTitles = true;
+    int titleCalls = 0;
+    char lastTitle[192] = {};
+    std::function<void()> onRedraw;  // runs inside each request to redraw
 
     // ---- answers (an empty optional is Cancel)
     std::deque<bool> yesNoAnswers;
@@ -248,8 +256,17 @@ public:
     std::string logDirectory;
 
     // ---- IPlatformServices
-    void SetMainTitle(const std::string& t) override { titles.push_back(t); }
-    void UpdateAllViews() override { ++redraws; }
+    void SetMainTitle(std::string_view t) override {
+        ++titleCalls;
+        const size_t n = std::min(t.size(), sizeof lastTitle - 1);
+        std::copy_n(t.data(), n, lastTitle);
+        lastTitle[n] = '\0';
+        if (recordTitles) titles.emplace_back(t);
+    }
+    void UpdateAllViews() override {
+        ++redraws;
+        if (onRedraw) onRedraw();
+    }
     void RefreshCommandStates() override { ++refreshes; }
     void SetWaitCursor(bool on) override { waitCursor.push_back(on); }
     void ShowMessage(const std::string& text) override {
@@ -352,6 +369,12 @@ public:
     }
     std::string SettingsFilePath() override { return settingsPath; }
     std::string DefaultLogDirectory() override { return logDirectory; }
+    bool ScriptsRunUnattended() override { return unattended; }
+    bool CaptureInputUsedUp() override { return captureUsedUp; }
+
+    // ---- scripts without a user (a command-line tool)
+    bool unattended = false;
+    bool captureUsedUp = false;
 
 private:
     template <typename T>

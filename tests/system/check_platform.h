@@ -25,7 +25,7 @@ public:
         std::fprintf(stderr, "message: %s\n", text.c_str());
         messages.push_back(text);
     }
-    void SetMainTitle(const std::string& t) override { title = t; }
+    void SetMainTitle(std::string_view t) override { title = t; }
     std::string SettingsFilePath() override { return dir_ + "/settings.reg"; }
     std::string DefaultLogDirectory() override { return dir_ + "/log/"; }
 

@@ -68,4 +68,13 @@ if command -v socat >/dev/null; then
     for _ in $(seq 50); do [ -e "$work/started" ] && break; sleep 0.1; done
     [ -e "$work/started" ] || fail "shell did not start the program"
 fi
+# "shell" finds a bare name in PATH, as the window does, and starts it without a shell.
+mkdir -p "$work/bin"
+printf '#!/bin/sh\ntouch "%s/started by name"\n' "$work" >"$work/bin/sorvantel-test-marker"
+chmod +x "$work/bin/sorvantel-test-marker"
+printf 'shell sorvantel-test-marker\nexit\n' >byname.txt
+PATH="$work/bin:$PATH" "$cli" run byname.txt --input strong.wav >/dev/null 2>byname.err ||
+    fail "run exited with $?: $(cat byname.err)"
+for _ in $(seq 50); do [ -e "$work/started by name" ] && break; sleep 0.1; done
+[ -e "$work/started by name" ] || fail "shell did not find the program in PATH"
 echo "PASS"

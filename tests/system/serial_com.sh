@@ -35,7 +35,7 @@ send() {
     reader_pid=$!
     sleep 0.2
     printf '%s\n' "${line//@X@/$x}" >"$work/script.txt"
-    "$peer" "$work/script.txt" 2>"$work/peer.log" || { echo "the script failed:" >&2; cat "$work/peer.log" >&2; }
+    "${runner[@]}" "$work/script.txt" 2>"$work/peer.log" || { echo "the script failed:" >&2; cat "$work/peer.log" >&2; }
     sleep 0.5
     kill "$reader_pid" 2>/dev/null || true
     wait "$reader_pid" 2>/dev/null || true
@@ -55,11 +55,23 @@ check() {
     echo "ok: $what -> $got"
 }
 
+runner=("$peer")
 check "$(send 'com @X@:9600 AB<crlf>')" "65 66 13 10" "AB<crlf>"
 check "$(send 'com @X@:9600 \41\\<cr>')" "65 92 13" '\41\\<cr>'
+# A rate without a standard constant, taken by the window and the command line alike.
+check "$(send 'com @X@:31250 AB<crlf>')" "65 66 13 10" "31250 baud"
+cli=$build/src/cli/sorvantel-cli
+if [ -x "$cli" ]; then
+    "$cli" synth --ident DGU --tone 1015 --period 8 --seconds 5 "$work/in.wav" 2>/dev/null
+    runner=("$cli" run --input "$work/in.wav")
+    check "$(send 'com @X@:31250 AB<crlf>')" "65 66 13 10" "sorvantel-cli at 31250 baud"
+    check "$(send 'com @X@:9600 \41\\<cr>')" "65 92 13" 'sorvantel-cli \41\\<cr>'
+fi
 
 # A port that does not exist ends the script with "Error opening port".
-if "$peer" <(printf 'com %s:9600 A\n' "$work/none") 2>"$work/err"; then
+# (A script is read only from a regular file: a pipe such as <(...) is refused.)
+printf 'com %s:9600 A\n' "$work/none" >"$work/missing-port.txt"
+if "$peer" "$work/missing-port.txt" 2>"$work/err"; then
     echo "FAIL: a missing port was not reported"; exit 1
 fi
 grep -q "message: Error opening port" "$work/err" || { echo "FAIL: wrong message"; cat "$work/err"; exit 1; }

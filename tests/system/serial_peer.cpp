@@ -24,7 +24,7 @@ public:
         std::fprintf(stderr, "message: %s\n", text.c_str());
         messages.push_back(text);
     }
-    void SetMainTitle(const std::string& title) override { lastTitle = title; }
+    void SetMainTitle(std::string_view title) override { lastTitle = title; }
     std::vector<std::string> messages;
     std::string lastTitle;
 

@@ -2,12 +2,14 @@
 
 #include <sndfile.h>
 #include <soxr.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "audio/file/sample_conversion.h"
+#include "engine/regular_file.h"
 #include "engine/text_format.h"
 
 namespace sorv {
@@ -56,10 +58,15 @@ public:
     ~Source() {
         if (soxr_) soxr_delete(soxr_);
         if (file_) sf_close(file_);
+        if (fd_ >= 0) ::close(fd_);
     }
 
     bool Open(const std::string& path, const AudioImportOptions& options, std::string& error) {
-        file_ = sf_open(path.c_str(), SFM_READ, &info_);
+        // Opened here, not by libsndfile, so that a FIFO or a device is refused at once
+        // instead of blocking the open for ever.
+        fd_ = OpenRegularFileDescriptor(path, error);
+        if (fd_ < 0) return false;
+        file_ = sf_open_fd(fd_, SFM_READ, &info_, SF_FALSE);
         if (!file_) {
             error = "not an audio file that can be read (" + std::string(sf_strerror(nullptr)) + ")";
             return false;
@@ -181,6 +188,7 @@ private:
         if (error_.empty()) error_ = e;
     }
 
+    int fd_ = -1;  // closed after file_, which reads through it
     SNDFILE* file_ = nullptr;
     SF_INFO info_{};
     soxr_t soxr_ = nullptr;

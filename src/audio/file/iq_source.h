@@ -15,10 +15,10 @@ namespace sorv {
 struct IqStreamInfo {
     double sampleRate = 0.0;            // complex samples per second
     double centreHz = 0.0;              // radio frequency of 0 Hz in the baseband
-    std::string centreSource;           // where the centre came from: "auxi", "option", "file name"
+    std::string centreSource;           // where the centre came from: "auxi chunk", "--centre-khz", "file name"
     std::optional<int64_t> startUtc;    // seconds since 1970 of the first sample, when known
     std::string startSource;            // where the start came from, when known
-    uint64_t totalSamples = 0;          // as the header announces; 0 when unknown
+    uint64_t totalSamples = 0;          // as the header announces, or what a truncated file holds; 0 when unknown
     std::string description;            // "WAV, 16-bit, 192000 Hz" and the like
 };
 

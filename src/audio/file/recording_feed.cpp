@@ -18,6 +18,16 @@ bool RecordingFeed::Begin(const std::string& path, const AudioImportOptions& opt
     outcome_.clear();
     active_ = true;
     doc_.StartRecordingInput();
+    // Identifications in these rows are logged at the time the recording was made; the
+    // program's own name gives the receiver's carrier, as a spectrum file's name does.
+    IPlatformServices& platform = doc_.Platform();
+    start_ = FindRecordingStart(path, reader_.DurationSeconds(), [&platform](const CalendarTime& local, int64_t& utc) {
+        return platform.LocalToUtc(local, utc);
+    });
+    if (start_) {
+        doc_.m_tRowsStart = start_->utc;
+        if (start_->carrierKHz && *start_->carrierKHz <= 1e6) doc_.m_dCarrierKHz = *start_->carrierKHz;
+    }
     return true;
 }
 

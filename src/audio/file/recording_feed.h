@@ -1,6 +1,8 @@
 // A recording fed into the document a slice at a time, so that the window can take a whole
 // night's file without freezing: between slices it redraws, shows the growing row count in the
 // title and lets the listener press Stop. The samples go through the same step as live capture.
+// The rows keep the recording's start, so that identifications made in them are logged at the
+// time the beacon was heard.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +10,7 @@
 #include <vector>
 
 #include "audio/file/audio_file_reader.h"
+#include "audio/file/recording_start.h"
 
 namespace sorv {
 
@@ -31,6 +34,8 @@ public:
     // Once the feed has ended: what the listener must be told, or empty when the whole file
     // was taken (or the listener stopped it).
     const std::string& Outcome() const { return outcome_; }
+    // When the recording began and where that was read; empty when nothing could tell.
+    const std::optional<RecordingStart>& Start() const { return start_; }
 
 private:
     void End(std::string outcome);
@@ -39,6 +44,7 @@ private:
     AudioFileReader reader_;
     std::vector<uint8_t> block_;
     std::string path_;
+    std::optional<RecordingStart> start_;
     uint64_t fed_ = 0;
     bool active_ = false;
     std::string outcome_;
