@@ -3,9 +3,9 @@
 #include <QApplication>
 
 #include "app/carrier_choice_dlg.h"
+#include "audio/file/iq_recording.h"
 #include "audio/file/recording_feed.h"
 #include "survey/channel_feed.h"
-#include "survey/iq_input.h"
 #include "survey/parallel.h"
 #include "engine/platform_services.h"
 #include "engine/sorvantel_doc.h"
@@ -46,7 +46,7 @@ void RecordingAnalysis::Run() {
                     "I/Q recordings (*.wav *.rf64 *.cu8 *.cs16 *.cf32)", "All files (*)"};
     std::string path;
     if (!platform_.OpenFileDialog(spec, path)) return;
-    if (IsIqRecording(path)) {
+    if (ClassifyRecording(path, false).iq) {
         if (!BeginChannel(path)) return;
     } else {
         auto feed = std::make_unique<RecordingFeed>(doc_);
@@ -66,7 +66,7 @@ void RecordingAnalysis::Run() {
 
 bool RecordingAnalysis::BeginChannel(const std::string& path) {
     std::string message;
-    std::unique_ptr<IqSource> source = OpenIqInput(path, {}, message);
+    std::unique_ptr<IqSource> source = OpenIqRecording(path, {}, message);
     if (source) message = CheckChannelRate(source->Info().sampleRate);
     if (!source || !message.empty()) {
         platform_.ShowMessage("Cannot analyse " + (source ? path + ": " + message : message));
@@ -91,7 +91,7 @@ bool RecordingAnalysis::BeginChannel(const std::string& path) {
     for (const Carrier& c : scan.carriers) choices.push_back({scan.RadioKHz(c.offsetHz), c.LevelDb()});
     CCarrierChoiceDlg dialog(name, choices, QApplication::activeWindow());
     if (dialog.exec() != QDialog::Accepted || dialog.Chosen() < 0) return false;
-    source = OpenIqInput(path, {}, message);
+    source = OpenIqRecording(path, {}, message);
     if (!source) {
         platform_.ShowMessage("Cannot analyse " + message);
         return false;

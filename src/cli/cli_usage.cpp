@@ -218,7 +218,6 @@ std::string UsageText(Subcommand which) {
         case Subcommand::Run:
             return std::string(kRun) + kSearchOptions + kImportOptions;
         case Subcommand::Synth:
-            return kSynth;
         case Subcommand::SynthIq:
             return std::string(kSynth) + kSynthIq;
         case Subcommand::Survey:

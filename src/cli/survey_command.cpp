@@ -3,12 +3,12 @@
 // line per beacon, as text, JSON or CSV; the ident log and a picture of the band on request.
 #include <cmath>
 
+#include "audio/file/iq_recording.h"
 #include "cli/band_survey.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_session.h"
 #include "cli/headless_document.h"
 #include "cli/identification.h"
-#include "survey/iq_input.h"
 #include "engine/text_format.h"
 #include "survey/band_picture.h"
 
@@ -62,10 +62,10 @@ private:
         options.search.combineSidebands = command_.combineSidebands;
         // The messages name the file already; the session's failure line names it too.
         IqSourceOpener open = [&](std::string& message) {
-            IqInputOptions input;
+            IqOpenOptions input;
             input.centreKHz = command_.centreKHz;
             input.rateHz = command_.rateHz;
-            return OpenIqInput(path, input, message);
+            return OpenIqRecording(path, input, message);
         };
         const std::string name = FileNameOf(path);
         auto progress = [&](const std::string& stage, double done, double total) {
@@ -88,10 +88,10 @@ private:
         if (result.clippedBlocks > 0)
             session_.Warn(path, FormatC("the audio of some channels reached the 8-bit limits in %llu blocks",
                                         static_cast<unsigned long long>(result.clippedBlocks)));
-        if (!result.readError.empty()) session_.Fail(path, result.readError);
+        if (!result.readError.empty()) Fail(path, result.readError);
     }
 
-    // Messages from opening a recording name it already.
+    // Messages from opening or reading a recording name it already.
     void Fail(const std::string& path, const std::string& message) {
         if (message.rfind(path + ":", 0) == 0) session_.Fail(path, message.substr(path.size() + 2));
         else session_.Fail(path, message);
@@ -143,12 +143,12 @@ private:
         doc.m_nBandLow = static_cast<int>(std::floor(offset)) - 5;
         doc.m_nBandHigh = doc.m_nBandLow + 10;
         doc.m_nLine = static_cast<int>(std::lround((offset - doc.m_nBandLow) * 12.8));
+        // Stamped, and filed under the UTC day, at the time the beacon was heard: the
+        // recording's start plus where in it the ident was found. A recording whose start
+        // nothing tells is stamped now.
         doc.m_strTimeStamp.clear();
-        if (r.info.startUtc) {
-            const CalendarTime t = doc.Platform().ToUtc(*r.info.startUtc + static_cast<int64_t>(b.startSeconds));
-            doc.m_strTimeStamp = FormatC("%04d%02d%02d %02d%02d ", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
-                                         t.tm_hour, t.tm_min);
-        }
+        if (r.info.startUtc) doc.m_tRowsStart = *r.info.startUtc + static_cast<int64_t>(std::llround(b.startSeconds));
+        else doc.m_tRowsStart.reset();
         doc.WriteLogEntry();
     }
 

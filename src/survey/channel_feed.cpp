@@ -10,12 +10,15 @@ ChannelFeed::ChannelFeed(CSorvantelDoc& doc) : doc_(doc), block_(kBufferBytes) {
 
 void ChannelFeed::Begin(std::unique_ptr<IqSource> source, const BandScan& scan, const Carrier& carrier,
                         const std::string& path) {
+    const std::optional<int64_t> start = source->Info().startUtc;
     source_ = std::make_unique<ChannelSource>(std::move(source), carrier.offsetHz, ChannelGain(scan, carrier.offsetHz));
     path_ = path;
     fed_ = 0;
     outcome_.clear();
     active_ = true;
     doc_.StartRecordingInput();
+    // Identifications in the channel's rows are logged at the time the recording was made.
+    doc_.m_tRowsStart = start;
     doc_.m_nBandLow = kChannelBandLow;
     doc_.m_nBandHigh = kChannelBandHigh;
     doc_.m_nRowsPerFrame = kChannelRowsPerFrame;

@@ -49,8 +49,12 @@ TEST(KeyingPrescreen, NeverScoresBelowTheDetector) {
                 const double quick = prescreen.BestScore(v, kRate, 6.0, 15.0);
                 const double detector = DetectorScore(v);
                 EXPECT_GE(quick, detector - 0.25);
-                if (strength == 0.0) EXPECT_LT(quick, 6.5);  // noise stays well below the threshold
-                if (detector >= 7.0) EXPECT_GE(quick, kPrescreenThreshold);
+                if (strength == 0.0) {
+                    EXPECT_LT(quick, 6.5);  // noise stays well below the threshold
+                }
+                if (detector >= 7.0) {
+                    EXPECT_GE(quick, kPrescreenThreshold);
+                }
             }
         }
     }
