@@ -293,7 +293,21 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, std::string* why
     return ok;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string& error) {
+namespace {
+
+// A settings file kept in a dotfile repository is often a symbolic link to it; the rename
+// would replace the link with a plain file and cut it off. Write where the link points.
+std::string ThroughLinks(const std::string& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, ec))) return path;
+    const std::filesystem::path real = std::filesystem::weakly_canonical(path, ec);
+    return ec ? path : real.string();
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::string& requested, const std::string& bytes, std::string& error) {
+    const std::string path = ThroughLinks(requested);
     std::error_code ec;
     std::filesystem::path target(path);
     if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ec);

@@ -234,6 +234,24 @@ TEST(Settings, FailedWriteLeavesThePreviousFileIntact) {
     EXPECT_NE(error.find("settings.reg.tmp"), std::string::npos) << error;
 }
 
+TEST(Settings, ASettingsFileThatIsALinkStaysALink) {
+    FakePlatform platform;
+    namespace fs = std::filesystem;
+    const fs::path real = fs::path(platform.settingsPath).parent_path() / "dotfiles" / "sorvantel.reg";
+    { CSorvantelDoc doc(platform); }
+    fs::create_directories(real.parent_path());
+    fs::rename(platform.settingsPath, real);
+    fs::create_symlink(real, platform.settingsPath);
+    {
+        CSorvantelDoc doc(platform);
+        doc.m_nWpm = 25;
+    }
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(platform.settingsPath)));
+    CSorvantelDoc again(platform);
+    EXPECT_EQ(again.m_nWpm, 25);
+    EXPECT_NE(ReadAll(real.string()).find("\"Wpm\""), std::string::npos);
+}
+
 TEST(Settings, WindowPlacementComesBackOnlyWhole) {
     FakePlatform platform;
     {

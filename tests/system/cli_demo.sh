@@ -33,7 +33,11 @@ import json, sys
 lines = open(sys.argv[1]).read().splitlines()
 assert len(lines) == 1, lines
 o = json.loads(lines[0])
-assert set(o) == {"file", "segment_start_s", "ident", "line", "offset_hz", "rf_khz", "period_s", "wpm", "score"}, o
+assert {"file", "segment_start_s", "ident", "line", "offset_hz", "rf_khz", "period_s", "wpm", "score",
+        "stamp_utc", "recording_start", "recording_start_from"} <= set(o), o
+# A synthesised file carries no start of its own: it began its duration before it was written.
+assert o["recording_start_from"] == "the file's modification time less its duration", o
+assert o["stamp_utc"] == o["recording_start"], o
 assert o["ident"] == "DGU" and o["file"] == "strong.wav" and o["segment_start_s"] == 0
 assert abs(o["rf_khz"] - (404 + o["offset_hz"] / 1000)) < 1e-9 and o["score"] > 80
 PY
