@@ -21,7 +21,7 @@ sorv::IqSynthSpec Band(int beacons, bool noise) {
     for (int i = 0; i < beacons; ++i) {
         sorv::IqBeacon b;
         b.carrierKHz = 280.0 + 140.0 * i / beacons;
-        b.ident = "K" + std::to_string(i % 10);
+        b.ident = {'K', static_cast<char>('0' + i % 10)};  // not "K" + to_string: GCC 12 warns falsely there
         b.toneHz = i % 2 ? 400.0 : 1020.0;
         b.keying = i % 5 == 4 ? sorv::IqKeying::Carrier : sorv::IqKeying::Both;
         b.levelDb = -18.0 + i % 7 * 4.0;
