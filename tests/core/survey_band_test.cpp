@@ -94,6 +94,29 @@ TEST(BandSurvey, FindsEachBeaconAtItsCarrierAndNothingElse) {
     }
 }
 
+// The band of twelve beacons in 80 seconds instead of twenty minutes, and so 12 dB stronger,
+// recorded at 120 kHz rather than 192 kHz to keep the test quick: each found at its carrier
+// with its ident and period, nothing else.
+TEST(BandSurvey, TwelveBeaconsAcrossAHundredKilohertz) {
+    IqScene scene = test::TwelveBeaconBand(80.0, 12.0);
+    scene.rate = 120000.0;
+    const test::IqMemoryRecording recording(scene);
+    SurveyResult result;
+    std::string message;
+    IqSourceOpener open = [&](std::string&) { return recording.Open(); };
+    ASSERT_TRUE(RunBandSurvey(open, SurveyOptions{}, result, message)) << message;
+    EXPECT_EQ(result.carriers.size(), scene.beacons.size() + scene.carriers.size());
+    EXPECT_EQ(result.beacons.size(), scene.beacons.size());
+    for (const IqBeacon& want : scene.beacons) {
+        SCOPED_TRACE(want.ident);
+        const SurveyBeacon* b = Find(result, want.ident);
+        ASSERT_NE(b, nullptr);
+        EXPECT_NEAR(result.RadioKHz(b->carrierOffsetHz), 400.0 + want.offsetHz / 1000.0, 0.02);
+        EXPECT_NEAR(b->periodSeconds, want.periodSeconds, 0.05);
+        EXPECT_EQ(b->sideband == Sideband::Carrier, want.keying == IqKeying::Carrier);
+    }
+}
+
 TEST(BandSurvey, CarriersGivenByHandAreTheOnlyOnesSearched) {
     IqScene scene = FourBeacons();
     scene.seconds = 40.0;

@@ -21,47 +21,8 @@ using test::IqBeacon;
 using test::IqKeying;
 using test::IqScene;
 
-IqBeacon Beacon(double offsetHz, const char* ident, double toneHz, IqKeying keying, double toneDb, double period,
-                double wpm) {
-    IqBeacon b;
-    b.offsetHz = offsetHz;
-    b.ident = ident;
-    b.toneHz = toneHz;
-    b.keying = keying;
-    b.toneDb = toneDb;
-    b.periodSeconds = period;
-    b.wpm = wpm;
-    b.firstSeconds = 0.3 + std::fmod(offsetHz * 0.001, 3.0 + 0.5);
-    if (b.firstSeconds < 0) b.firstSeconds += 3.0;
-    return b;
-}
-
-IqScene TwelveBeacons(double seconds) {
-    IqScene s;
-    s.rate = 192000.0;
-    s.centreHz = 400000.0;
-    s.seconds = seconds;
-    s.seed = 7;
-    s.beacons = {
-        Beacon(-48000.0, "DGU", 1020.0, IqKeying::Both, 10.0, 8.0, 8.0),
-        Beacon(-39500.0, "KX", 400.0, IqKeying::Both, -6.0, 7.0, 7.0),
-        Beacon(-31000.0, "RAM", 1020.0, IqKeying::Both, -18.0, 9.0, 8.0),
-        Beacon(-22000.0, "SN", 400.0, IqKeying::Upper, -12.0, 6.5, 9.0),
-        Beacon(-13500.0, "OHM", 0.0, IqKeying::Carrier, -9.0, 10.0, 8.0),
-        Beacon(-4000.0, "TZ", 1020.0, IqKeying::Lower, -15.0, 8.5, 7.0),
-        Beacon(-3500.0, "YQ", 400.0, IqKeying::Both, -3.0, 11.0, 6.0),
-        Beacon(6000.0, "AB", 1020.0, IqKeying::Both, -18.0, 7.5, 8.0),
-        Beacon(15500.0, "LP", 400.0, IqKeying::Both, -15.0, 12.0, 7.0),
-        Beacon(24000.0, "NDB", 1020.0, IqKeying::Both, 0.0, 9.5, 10.0),
-        Beacon(37000.0, "WX", 400.0, IqKeying::Both, -9.0, 6.0, 8.0),
-        Beacon(49500.0, "FM", 1020.0, IqKeying::Upper, -18.0, 10.5, 7.0),
-    };
-    s.carriers = {{-27000.0, 6.0}, {31000.0, 0.0}};
-    return s;
-}
-
 TEST(BandSurveyLong, TwelveBeaconsInTwentyMinutes) {
-    const IqScene scene = TwelveBeacons(20 * 60.0);
+    const IqScene scene = test::TwelveBeaconBand(20 * 60.0);
     const auto started = std::chrono::steady_clock::now();
     SurveyResult result;
     std::string message;
@@ -106,7 +67,7 @@ double HalfFoundLevel(IqKeying keying, bool combine) {
             scene.rate = 48000.0;
             scene.seconds = 600.0;
             scene.seed = static_cast<uint32_t>(seed * 101 - level * 7);
-            IqBeacon b = Beacon(3000.0, idents[seed], 1020.0, keying, level, 7.0 + seed * 0.7, 8.0);
+            IqBeacon b = test::MakeIqBeacon(3000.0, idents[seed], 1020.0, keying, level, 7.0 + seed * 0.7, 8.0);
             b.carrierDb = 0.0;
             scene.beacons = {b};
             SurveyOptions options;

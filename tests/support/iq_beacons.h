@@ -12,6 +12,7 @@
 #include <cmath>
 #include <complex>
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -165,6 +166,85 @@ private:
     double spare_ = 0.0;
     uint64_t n_ = 0;
 };
+
+// A scene synthesised once and kept in memory, for tests that read a recording more than once
+// (the survey reads it twice): each source replays the same samples from the start.
+class IqMemoryRecording {
+public:
+    explicit IqMemoryRecording(const IqScene& scene) : info_(IqBeaconSource(scene).Info()) {
+        IqBeaconSource source(scene);
+        samples_.resize(static_cast<size_t>(info_.totalSamples));
+        samples_.resize(source.Read(samples_.data(), samples_.size()));
+    }
+    std::unique_ptr<IqSource> Open() const { return std::make_unique<Replay>(*this); }
+
+private:
+    class Replay : public IqSource {
+    public:
+        explicit Replay(const IqMemoryRecording& r) : r_(r) {}
+        const IqStreamInfo& Info() const override { return r_.info_; }
+        const std::string& Error() const override { return error_; }
+        size_t Read(std::complex<float>* out, size_t count) override {
+            const size_t n = std::min(count, r_.samples_.size() - at_);
+            std::copy(r_.samples_.begin() + static_cast<std::ptrdiff_t>(at_),
+                      r_.samples_.begin() + static_cast<std::ptrdiff_t>(at_ + n), out);
+            at_ += n;
+            return n;
+        }
+
+    private:
+        const IqMemoryRecording& r_;
+        std::string error_;
+        size_t at_ = 0;
+    };
+    IqStreamInfo info_;
+    std::vector<std::complex<float>> samples_;
+};
+
+// A beacon with its first key-down placed by its carrier, so that idents do not start together.
+inline IqBeacon MakeIqBeacon(double offsetHz, const char* ident, double toneHz, IqKeying keying, double toneDb, double period,
+                             double wpm) {
+    IqBeacon b;
+    b.offsetHz = offsetHz;
+    b.ident = ident;
+    b.toneHz = toneHz;
+    b.keying = keying;
+    b.toneDb = toneDb;
+    b.periodSeconds = period;
+    b.wpm = wpm;
+    b.firstSeconds = 0.3 + std::fmod(offsetHz * 0.001, 3.0 + 0.5);
+    if (b.firstSeconds < 0) b.firstSeconds += 3.0;
+    return b;
+}
+
+// Twelve beacons across 100 kHz of a 192 kHz recording around 400 kHz -- tones of 400 and
+// 1020 Hz on one or both sidebands, one keyed carrier, one beacon 500 Hz from another, levels
+// from +10 down to -18 dB in 2500 Hz -- and two carriers without an ident. raiseDb lifts every
+// beacon, so that a short recording holds what the long one does.
+inline IqScene TwelveBeaconBand(double seconds, double raiseDb = 0.0) {
+    IqScene s;
+    s.rate = 192000.0;
+    s.centreHz = 400000.0;
+    s.seconds = seconds;
+    s.seed = 7;
+    s.beacons = {
+        MakeIqBeacon(-48000.0, "DGU", 1020.0, IqKeying::Both, 10.0, 8.0, 8.0),
+        MakeIqBeacon(-39500.0, "KX", 400.0, IqKeying::Both, -6.0, 7.0, 7.0),
+        MakeIqBeacon(-31000.0, "RAM", 1020.0, IqKeying::Both, -18.0, 9.0, 8.0),
+        MakeIqBeacon(-22000.0, "SN", 400.0, IqKeying::Upper, -12.0, 6.5, 9.0),
+        MakeIqBeacon(-13500.0, "OHM", 0.0, IqKeying::Carrier, -9.0, 10.0, 8.0),
+        MakeIqBeacon(-4000.0, "TZ", 1020.0, IqKeying::Lower, -15.0, 8.5, 7.0),
+        MakeIqBeacon(-3500.0, "YQ", 400.0, IqKeying::Both, -3.0, 11.0, 6.0),
+        MakeIqBeacon(6000.0, "AB", 1020.0, IqKeying::Both, -18.0, 7.5, 8.0),
+        MakeIqBeacon(15500.0, "LP", 400.0, IqKeying::Both, -15.0, 12.0, 7.0),
+        MakeIqBeacon(24000.0, "NDB", 1020.0, IqKeying::Both, 0.0, 9.5, 10.0),
+        MakeIqBeacon(37000.0, "WX", 400.0, IqKeying::Both, -9.0, 6.0, 8.0),
+        MakeIqBeacon(49500.0, "FM", 1020.0, IqKeying::Upper, -18.0, 10.5, 7.0),
+    };
+    for (IqBeacon& b : s.beacons) b.toneDb += raiseDb, b.carrierDb += raiseDb;
+    s.carriers = {{-27000.0, 6.0}, {31000.0, 0.0}};
+    return s;
+}
 
 // The scene as a two-channel 32-bit float WAV file (I first, Q second); false when the file
 // could not be written.
