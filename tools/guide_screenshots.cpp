@@ -94,7 +94,9 @@ int main(int argc, char** argv) {
     qputenv("XDG_DATA_HOME", home.filePath("data").toLocal8Bit());
 
     CMainFrame frame;
-    frame.resize(900, 600);
+    // The pictures show the window at the size a new user first sees, where every caption
+    // fits; the guide scales them to its page.
+    frame.resize(frame.sizeHint());
     frame.show();
     CSorvantelDoc& doc = frame.Doc();
     bool ok = Save(frame, dir, "start.png");
