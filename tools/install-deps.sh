@@ -11,7 +11,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   qt6-base-dev qt6-multimedia-dev qt6-serialport-dev qt6-svg-dev libqt6svg6 \
   libgl-dev \
   libgtest-dev libgmock-dev libbenchmark-dev \
-  libsndfile1-dev libsoxr-dev libpulse-dev \
+  libsndfile1-dev libsoxr-dev libpulse-dev libfftw3-dev libpng-dev \
   clang-14 libclang-rt-14-dev \
   xvfb xauth xdotool pulseaudio pulseaudio-utils socat imagemagick sox python3 python3-numpy \
   fonts-liberation fonts-dejavu-core desktop-file-utils tzdata \

@@ -1,6 +1,12 @@
 #include "app/recording_analysis.h"
 
+#include <QApplication>
+
+#include "app/carrier_choice_dlg.h"
+#include "audio/file/iq_recording.h"
 #include "audio/file/recording_feed.h"
+#include "survey/channel_feed.h"
+#include "survey/parallel.h"
 #include "engine/platform_services.h"
 #include "engine/sorvantel_doc.h"
 
@@ -37,16 +43,20 @@ void RecordingAnalysis::Run() {
     FileDialogSpec spec;
     spec.title = "Analyse recording";
     spec.filters = {"Audio files (*.wav *.flac *.aif *.aiff *.ogg *.oga *.opus *.mp3 *.au *.caf *.w64 *.rf64)",
-                    "All files (*)"};
+                    "I/Q recordings (*.wav *.rf64 *.cu8 *.cs16 *.cf32)", "All files (*)"};
     std::string path;
     if (!platform_.OpenFileDialog(spec, path)) return;
-    auto feed = std::make_unique<RecordingFeed>(doc_);
-    std::string message;
-    if (!feed->Begin(path, {}, message)) {
-        platform_.ShowMessage(message);
-        return;
+    if (ClassifyRecording(path, false).iq) {
+        if (!BeginChannel(path)) return;
+    } else {
+        auto feed = std::make_unique<RecordingFeed>(doc_);
+        std::string message;
+        if (!feed->Begin(path, {}, message)) {
+            platform_.ShowMessage(message);
+            return;
+        }
+        feed_ = std::move(feed);
     }
-    feed_ = std::move(feed);
     // The rows grow in the Spectrum, and the road starts there afterwards, as after a Load.
     doc_.m_nViewMode = 1;
     platform_.UpdateAllViews();
@@ -54,20 +64,60 @@ void RecordingAnalysis::Run() {
     timer_.start();
 }
 
+bool RecordingAnalysis::BeginChannel(const std::string& path) {
+    std::string message;
+    std::unique_ptr<IqSource> source = OpenIqRecording(path, {}, message);
+    if (source) message = CheckChannelRate(source->Info().sampleRate);
+    if (!source || !message.empty()) {
+        platform_.ShowMessage("Cannot analyse " + (source ? path + ": " + message : message));
+        return false;
+    }
+    // The whole recording is read once for its average spectrum: a few seconds an hour.
+    BandScan scan;
+    platform_.SetWaitCursor(true);
+    const bool read = ScanBand(*source, {}, SurveyThreads(), scan);
+    platform_.SetWaitCursor(false);
+    const size_t slash = path.find_last_of('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (!read || !scan.readError.empty()) {
+        platform_.ShowMessage("Cannot analyse " + path + ": " + (read ? scan.readError : "it holds no samples"));
+        if (!read) return false;
+    }
+    if (scan.carriers.empty()) {
+        platform_.ShowMessage("No carrier stands above the noise in " + path + ".");
+        return false;
+    }
+    std::vector<CarrierChoice> choices;
+    for (const Carrier& c : scan.carriers) choices.push_back({scan.RadioKHz(c.offsetHz), c.LevelDb()});
+    CCarrierChoiceDlg dialog(name, choices, QApplication::activeWindow());
+    if (dialog.exec() != QDialog::Accepted || dialog.Chosen() < 0) return false;
+    source = OpenIqRecording(path, {}, message);
+    if (!source) {
+        platform_.ShowMessage("Cannot analyse " + message);
+        return false;
+    }
+    channel_ = std::make_unique<ChannelFeed>(doc_);
+    channel_->Begin(std::move(source), scan, scan.carriers[static_cast<size_t>(dialog.Chosen())], path);
+    return true;
+}
+
+bool RecordingAnalysis::FeedOnce() { return feed_ ? feed_->Feed(1) : channel_->Feed(1); }
+
 void RecordingAnalysis::FeedSlice() {
-    if (!feed_) return;
+    if (!Running()) return;
     QElapsedTimer clock;
     clock.start();
     bool more = true;
-    while (more && clock.elapsed() < kSliceMs) more = feed_->Feed(1);
+    while (more && clock.elapsed() < kSliceMs) more = FeedOnce();
     if (!more || sinceRedraw_.elapsed() >= kRedrawMs) {
         platform_.UpdateAllViews();
         sinceRedraw_.start();
     }
     if (more) return;
     timer_.stop();
-    const std::string outcome = feed_->Outcome();
+    const std::string outcome = feed_ ? feed_->Outcome() : channel_->Outcome();
     feed_.reset();
+    channel_.reset();
     platform_.RefreshCommandStates();
     if (!outcome.empty()) platform_.ShowMessage(outcome);
 }
@@ -75,6 +125,7 @@ void RecordingAnalysis::FeedSlice() {
 void RecordingAnalysis::Abandon() {
     timer_.stop();
     feed_.reset();
+    channel_.reset();
 }
 
 }  // namespace sorv

@@ -24,6 +24,7 @@ int RunAnalyse(const AnalyseCommand& command, CliStreams& streams);
 int RunSearch(const SearchCommand& command, CliStreams& streams);
 int RunScript(const RunCommand& command, CliStreams& streams);
 int RunSynth(const SynthCommand& command, CliStreams& streams);
+int RunSurvey(const SurveyCommand& command, CliStreams& streams);
 int RunIqSynth(const IqSynthCommand& command, CliStreams& streams);
 
 // The whole tool: parses args (without the program name), runs the command, returns the exit

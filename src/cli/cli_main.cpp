@@ -19,6 +19,7 @@ int RunCli(const std::vector<std::string>& args, CliStreams& streams) {
         case Subcommand::Search: return RunSearch(command.search, streams);
         case Subcommand::Run: return RunScript(command.run, streams);
         case Subcommand::Synth: return RunSynth(command.synth, streams);
+        case Subcommand::Survey: return RunSurvey(command.survey, streams);
         case Subcommand::SynthIq: return RunIqSynth(command.iqSynth, streams);
         case Subcommand::None: break;
     }

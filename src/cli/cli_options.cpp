@@ -522,11 +522,77 @@ bool ParseSynth(const std::vector<std::string>& args, SynthCommand& c, std::stri
     return error.empty();
 }
 
+// "404,412.5,1020" -> radio frequencies in kHz, each above 0.
+bool CarrierList(const std::string& text, std::vector<double>& out) {
+    out.clear();
+    size_t from = 0;
+    for (;;) {
+        const size_t comma = text.find(',', from);
+        double khz;
+        if (!WholeDouble(text.substr(from, comma == std::string::npos ? std::string::npos : comma - from), khz) ||
+            !(khz > 0.0) || khz > 1e7)
+            return false;
+        out.push_back(khz);
+        if (comma == std::string::npos) return true;
+        from = comma + 1;
+    }
+}
+
+bool ParseSurvey(const std::vector<std::string>& args, SurveyCommand& c, std::string& error) {
+    ArgWalker w;
+    w.Value("--carriers", [&c](const std::string& v, std::string& e) {
+        if (CarrierList(v, c.carriersKHz)) return true;
+        e = "--carriers takes radio frequencies in kHz separated by commas, such as 404,412.5";
+        return false;
+    });
+    w.Value("--centre-khz", [&c](const std::string& v, std::string&) {
+        double khz;
+        if (!WholeDouble(v, khz) || !(khz > 0.0) || khz > 1e7) return false;
+        c.centreKHz = khz;
+        return true;
+    });
+    w.Value("--rate", [&c](const std::string& v, std::string&) {
+        double hz;
+        if (!WholeDouble(v, hz) || !(hz > 0.0)) return false;
+        c.rateHz = hz;
+        return true;
+    });
+    w.Value("--period-min", DoubleInto(c.periodMin));
+    w.Value("--period-max", DoubleInto(c.periodMax));
+    w.Value("--log-dir", [&c](const std::string& v, std::string&) {
+        c.logDir = v;
+        return !v.empty();
+    });
+    w.Value("--png", [&c](const std::string& v, std::string&) {
+        c.png = v;
+        return !v.empty();
+    });
+    w.Flag("--single-sideband", [&c](std::string&) {
+        c.combineSidebands = false;
+        return true;
+    });
+    auto format = [&c](SurveyCommand::Format f) {
+        return [&c, f](std::string& e) {
+            if (c.format != SurveyCommand::Format::Text && c.format != f) e = "give --json or --csv, not both";
+            c.format = f;
+            return e.empty();
+        };
+    };
+    w.Flag("--json", format(SurveyCommand::Format::Json));
+    w.Flag("--csv", format(SurveyCommand::Format::Csv));
+    if (!w.Walk(args, 1, c.files, error)) return false;
+    if (c.files.empty()) error = "survey needs at least one I/Q recording";
+    else if (!(c.periodMin > 0.0) || c.periodMax <= c.periodMin) error = "--period-min must be above 0 and below --period-max";
+    else if (!c.png.empty() && c.files.size() != 1) error = "--png needs exactly one recording";
+    return error.empty();
+}
+
 Subcommand SubcommandNamed(const std::string& name) {
     if (name == "analyse" || name == "analyze") return Subcommand::Analyse;
     if (name == "search") return Subcommand::Search;
     if (name == "run") return Subcommand::Run;
     if (name == "synth") return Subcommand::Synth;
+    if (name == "survey") return Subcommand::Survey;
     return Subcommand::None;
 }
 
@@ -575,6 +641,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CliCommand& command,
                 return ParseIqSynth(args, command.iqSynth, error);
             }
             return ParseSynth(args, command.synth, error);
+        case Subcommand::Survey: return ParseSurvey(args, command.survey, error);
         default: return false;
     }
 }

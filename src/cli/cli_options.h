@@ -58,6 +58,19 @@ struct SynthCommand {
     SynthSpec spec;
 };
 
+// survey: every beacon of I/Q recordings (see survey_command.cpp).
+struct SurveyCommand {
+    std::vector<std::string> files;
+    std::vector<double> carriersKHz;     // --carriers: by hand instead of found
+    std::optional<double> centreKHz;     // --centre-khz: for files that do not say
+    std::optional<double> rateHz;        // --rate: for raw files
+    double periodMin = 6.0, periodMax = 15.0;
+    bool combineSidebands = true;        // --single-sideband turns it off
+    std::string logDir;
+    std::string png;
+    enum class Format { Text, Json, Csv } format = Format::Text;
+};
+
 // synth --iq: an I/Q recording of a band instead of receiver audio.
 struct IqSynthCommand {
     std::string output;
@@ -65,7 +78,7 @@ struct IqSynthCommand {
     IqSampleFormat format = IqSampleFormat::S16;
 };
 
-enum class Subcommand { None, Help, Analyse, Search, Run, Synth, SynthIq };
+enum class Subcommand { None, Help, Analyse, Search, Run, Synth, SynthIq, Survey };
 
 struct CliCommand {
     Subcommand which = Subcommand::None;
@@ -74,6 +87,7 @@ struct CliCommand {
     SearchCommand search;
     RunCommand run;
     SynthCommand synth;
+    SurveyCommand survey;
     IqSynthCommand iqSynth;
 };
 

@@ -15,6 +15,7 @@ const char kMain[] =
     "  run SCRIPT --input FILE        run a script; \"start\" captures from FILE\n"
     "  synth [options] OUT.wav        make receiver audio with keyed idents in noise\n"
     "  synth --iq [options] OUT.wav   make an SDR's I/Q recording of a band of beacons\n"
+    "  survey [options] IQFILE...     every beacon of a band from I/Q recordings\n"
     "\n"
     "Run 'sorvantel-cli COMMAND --help' for the options of a command.\n"
     "\n"
@@ -145,6 +146,32 @@ const char kSynth[] =
     "    --agc-threshold DB the level, over the noise's rms, above which it acts (6)\n"
     "  -h, --help           this text\n";
 
+const char kSurvey[] =
+    "Usage: sorvantel-cli survey [OPTIONS] IQFILE...\n"
+    "Finds every beacon of a band in a software-defined receiver's I/Q recording: the\n"
+    "carriers that stand above the noise in the recording's average spectrum (0.73 Hz\n"
+    "resolution or better), and for each the audio of a receiver in upper sideband with the\n"
+    "carrier at 1800 Hz, searched as analyse searches a recording (band 600-3000 Hz, 18.75 Hz\n"
+    "lines) for idents keyed on the carrier itself or on a tone of 370-430 Hz or 970-1070 Hz\n"
+    "on either side of it, and on both sides combined against the carrier.\n"
+    "\n"
+    "One line per beacon on stdout: carrier, ident, tone offset from the carrier and the\n"
+    "sideband it was read in, period, score in noise units, and the stretch of the recording\n"
+    "it was found in. Progress goes to stderr.\n"
+    "\n"
+    "  --carriers LIST      search these carriers (kHz, comma-separated) instead of finding\n"
+    "                       them; each is moved onto a peak within 25 Hz when there is one\n"
+    "  --centre-khz KHZ     the centre frequency, for a file that does not give it\n"
+    "  --rate HZ            the sample rate of a raw file (.cu8, .cs16, .cf32)\n"
+    "  --period-min S       shortest ident period accepted (6)\n"
+    "  --period-max S       longest ident period accepted (15)\n"
+    "  --single-sideband    do not combine the two sidebands (each is still searched)\n"
+    "  --log-dir DIR        append each beacon to the daily ident log in DIR\n"
+    "  --png FILE           a picture of the band: the average spectrum, every carrier\n"
+    "                       marked and its ident written beside it (one recording only)\n"
+    "  --json               one JSON object per beacon\n"
+    "  --csv                comma-separated values with a header line\n"
+    "  -h, --help           this text\n";
 // ---- synth --iq
 const char kSynthIq[] =
     "\n"
@@ -197,6 +224,8 @@ std::string UsageText(Subcommand which) {
         case Subcommand::Synth:
         case Subcommand::SynthIq:
             return std::string(kSynth) + kSynthIq;
+        case Subcommand::Survey:
+            return kSurvey;
         default:
             return kMain;
     }

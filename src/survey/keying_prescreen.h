@@ -1,0 +1,36 @@
+// A quick look at a line before the detector reads it. The sensitive detector's first step is
+// the score of the keying power at the harmonics of each trial period in units of the line's
+// noise; a line that scores well below its threshold at every period cannot give an ident, so
+// the survey only hands the detector the tone ranges where some line comes near it. This
+// computes the same score the same way -- the power spectrum of the line's power history
+// zero-padded to twice a power of two, each bin divided by the median of its block of bins
+// over ln 2, the harmonics up to 3 Hz summed at the same trial periods -- but with FFTW in
+// single precision, a small fraction of the detector's cost. It takes the highest score at any
+// trial period, never less than the score the detector ranks its peak by.
+#pragma once
+
+#include <vector>
+
+#include "survey/fft_plans.h"
+
+namespace sorv {
+
+// The detector's threshold is 7 noise units; a margin of 2 covers the two computations'
+// rounding and the single precision.
+constexpr double kPrescreenThreshold = 5.0;
+
+class KeyingPrescreen {
+public:
+    // The best score of the series over the ident periods periodMin .. periodMax, limited as
+    // the detector limits them (the integration image's length and three periods in each half).
+    double BestScore(const std::vector<double>& series, double rowRate, double periodMin, double periodMax);
+
+private:
+    int size_ = 0;
+    FftPlan plan_;
+    RealBuffer in_;
+    ComplexBuffer out_;
+    std::vector<double> power_, block_, level_;
+};
+
+}  // namespace sorv

@@ -1,0 +1,113 @@
+// Channels taking turns on one engine make the rows each would make alone; and the detections
+// of all channels become one report per beacon.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "cli/engine_lane.h"
+#include "survey/beacon_merge.h"
+#include "survey/channel_layout.h"
+
+namespace sorv {
+namespace {
+
+std::vector<uint8_t> NoisyTone(double hz, uint32_t seed, size_t n) {
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> noise(0.0, 16.0);
+    std::vector<uint8_t> out(n);
+    for (size_t i = 0; i < n; ++i)
+        out[i] = static_cast<uint8_t>(std::clamp(std::lround(128.0 + 30.0 * std::sin(2 * M_PI * hz * i / 48000.0) + noise(rng)), 0L, 255L));
+    return out;
+}
+
+TEST(EngineLane, ChannelsTakingTurnsMakeTheRowsOfTheirOwnEngine) {
+    const size_t n = 48000 * 3 + 777;
+    const std::vector<uint8_t> a = NoisyTone(2220.0, 1, n), b = NoisyTone(1390.0, 2, n);
+    // Alone: each channel's audio through an engine of its own, in one piece.
+    std::vector<std::vector<double>> alone[2];
+    for (int c = 0; c < 2; ++c) {
+        EngineLane own;
+        ProducerState state;
+        own.Run(state, (c == 0 ? a : b).data(), n, [&](const double* row) { alone[c].emplace_back(row, row + kLines); });
+    }
+    // Shared: both on one lane, in uneven pieces, turn about.
+    EngineLane lane;
+    ProducerState states[2];
+    std::vector<std::vector<double>> shared[2];
+    const size_t pieces[] = {1, 1279, 48000, 12345, 30000, 5000};
+    size_t at = 0;
+    for (size_t k = 0; at < n; ++k) {
+        const size_t len = std::min(pieces[k % 6], n - at);
+        for (int c = 0; c < 2; ++c)
+            lane.Run(states[c], (c == 0 ? a : b).data() + at, len, [&](const double* row) { shared[c].emplace_back(row, row + kLines); });
+        at += len;
+    }
+    for (int c = 0; c < 2; ++c) {
+        ASSERT_EQ(shared[c].size(), alone[c].size());
+        ASSERT_GT(alone[c].size(), 100u);
+        for (size_t r = 0; r < alone[c].size(); ++r) ASSERT_EQ(shared[c][r], alone[c][r]) << "channel " << c << " row " << r;
+    }
+    // And they are the rows of the engine's band: the tone of a at 1800 + 420 Hz peaks 22 lines
+    // above the carrier's line.
+    const std::vector<double>& row = alone[0][50];
+    EXPECT_EQ(std::max_element(row.begin(), row.end()) - row.begin(), kChannelCarrierLine + 22);
+}
+
+TEST(EngineLane, ReportsAudioAtTheLimits) {
+    EngineLane lane;
+    ProducerState state;
+    std::vector<uint8_t> quiet(4800, 128), loud(4800, 128);
+    loud[100] = 255;
+    EXPECT_FALSE(lane.Run(state, quiet.data(), quiet.size(), [](const double*) {}));
+    EXPECT_TRUE(lane.Run(state, loud.data(), loud.size(), [](const double*) {}));
+}
+
+ChannelDetection Detection(int carrier, double offsetHz, const std::string& ident, double period, double score,
+                           Sideband side, double start = 0.0, double end = 600.0) {
+    ChannelDetection d;
+    d.carrier = carrier;
+    d.carrierOffsetHz = offsetHz;
+    d.ident = ident;
+    d.periodSeconds = period;
+    d.score = score;
+    d.sideband = side;
+    d.toneOffsetHz = side == Sideband::Lower ? -1012.5 : 1012.5;
+    d.startSeconds = start;
+    d.endSeconds = end;
+    return d;
+}
+
+TEST(MergeDetections, OneBeaconPerCarrierDescribedByItsBestReading) {
+    const std::vector<SurveyBeacon> beacons = MergeDetections({
+        Detection(0, 1000.0, "DGU", 8.000, 12.0, Sideband::Upper),
+        Detection(0, 1000.0, "DGU", 8.010, 17.0, Sideband::Both),
+        Detection(0, 1000.0, "DGU", 7.995, 9.0, Sideband::Lower, 600.0, 1200.0),  // the next stretch
+        Detection(0, 1000.0, "DGU", 9.000, 8.0, Sideband::Upper),                 // another period: another beacon
+    });
+    ASSERT_EQ(beacons.size(), 2u);
+    EXPECT_EQ(beacons[0].sideband, Sideband::Both);
+    EXPECT_DOUBLE_EQ(beacons[0].periodSeconds, 8.010);
+    EXPECT_DOUBLE_EQ(beacons[0].score, 17.0);
+    EXPECT_DOUBLE_EQ(beacons[0].startSeconds, 0.0);
+    EXPECT_DOUBLE_EQ(beacons[0].endSeconds, 1200.0);
+    EXPECT_DOUBLE_EQ(beacons[1].periodSeconds, 9.0);
+}
+
+TEST(MergeDetections, ANeighbourThatOverheardABeaconDoesNotReportIt) {
+    const std::vector<SurveyBeacon> beacons = MergeDetections({
+        Detection(1, 1500.0, "KX", 7.0, 6.0, Sideband::Upper),   // 500 Hz away: overheard
+        Detection(0, 1000.0, "KX", 7.0, 30.0, Sideband::Both),
+        Detection(2, 9000.0, "KX", 7.0, 8.0, Sideband::Upper),   // far away: a beacon of its own
+        Detection(1, 1500.0, "AB", 9.0, 7.0, Sideband::Lower),   // the neighbour's own beacon
+    });
+    ASSERT_EQ(beacons.size(), 3u);
+    EXPECT_EQ(beacons[0].carrier, 0);
+    EXPECT_EQ(beacons[0].ident, "KX");
+    EXPECT_EQ(beacons[1].carrier, 1);
+    EXPECT_EQ(beacons[1].ident, "AB");
+    EXPECT_EQ(beacons[2].carrier, 2);
+}
+
+}  // namespace
+}  // namespace sorv
