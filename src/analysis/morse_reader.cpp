@@ -591,6 +591,7 @@ void JudgeMorse(const FoldedTrace& given, MorseReading& r) {
     }
     const FoldedTrace& trace = *use;
     r.silence = 0.0;
+    r.silenceShare = 0.0;
     r.misfit = 0.0;
     if (r.text.empty() || !Usable(trace) || !(r.timing.unit > 0.0)) return;
     const int n = trace.Length();
@@ -630,7 +631,7 @@ void JudgeMorse(const FoldedTrace& given, MorseReading& r) {
             clear[static_cast<size_t>(((i % n) + n) % n)] = false;
         }
     }
-    double best = 0.0;
+    double best = 0.0, bestShare = 0.0;
     for (int i = 0; i < n; ++i) {
         double s = 0.0, c = 0.0;
         bool inside = true;
@@ -642,8 +643,10 @@ void JudgeMorse(const FoldedTrace& given, MorseReading& r) {
         }
         if (!inside || !(c > 0.0)) continue;
         best = std::max(best, s / (trace.rowNoise * std::sqrt(c)));
+        if (f.amplitude > 0.0) bestShare = std::max(bestShare, s / (c * f.amplitude));
     }
     r.silence = best;
+    r.silenceShare = f.amplitude > 0.0 ? bestShare : (best > 0.0 ? 1.0 : 0.0);
 }
 
 double KeyingBound(const FoldedTrace& trace, const UnitRange& units) {

@@ -62,6 +62,10 @@ struct MorseReading {
     // key-down amplitude (a text with an element too many or too few leaves a whole one).
     double silence = 0.0;
     double misfit = 0.0;
+    // That strongest key-down in the silence as a share of the key-down amplitude: what tells
+    // a missing element (a whole one) from a strong beacon's small leftovers, which stand many
+    // noise deviations out when the beacon stands thousands out.
+    double silenceShare = 0.0;
     // The noise of a row the scores are in units of: the trace's, or less where the fit's
     // residual shows it to be less (a strong keying's own leakage can make a line's noise
     // look larger than it is).

@@ -430,9 +430,9 @@ std::vector<SensitiveDetection> SensitiveSearch::Run() {
             record.margin = r.margin;
             record.silence = r.silence;
             record.misfit = r.misfit;
+            record.silenceShare = r.silenceShare;
             const bool verified = Verify(e, record);
-            if (r.fit.score >= kAcceptScore && r.margin >= kAcceptMargin && r.silence < kMostSilence &&
-                r.misfit < kMostMisfit && period >= periodMin_ && period <= periodMax_ && verified) {
+            if (AcceptableReading(r) && period >= periodMin_ && period <= periodMax_ && verified) {
                 SensitiveDetection d;
                 Describe(line, e, keyingScore, d);
                 found.push_back(d);
@@ -510,6 +510,11 @@ std::vector<SensitiveDetection> RunSensitiveSearch(const SensitiveSearchInput& i
     settings.manualWpm = input.manualWpm;
     settings.longestPeriod = (kPhaseBins - 1.5) / input.rowRate;
     return SearchDetectorRows(rows, storedLine, settings);
+}
+
+bool AcceptableReading(const MorseReading& r) {
+    const bool explained = (r.silence < kMostSilence || r.silenceShare < kMostSilenceShare) && r.misfit < kMostMisfit;
+    return !r.text.empty() && r.fit.score >= kAcceptScore && r.margin >= kAcceptMargin && explained;
 }
 
 double MiddleTrialPeriod(double period) {

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "analysis/detector_rows.h"
+#include "analysis/morse_reader.h"
 #include "engine/sorvantel_doc.h"
 
 namespace sorv {
@@ -34,9 +35,14 @@ constexpr double kAcceptScore = 11.0;
 constexpr double kAcceptMargin = 4.0;
 constexpr double kHalfScore = 4.0;
 // ... and what it may leave unexplained: a key-down in the silence around the text (noise
-// deviations), and a residual over a unit as a share of the key-down amplitude.
+// deviations, or for a strong beacon a share of its key-down amplitude), and a residual over
+// a unit as a share of the key-down amplitude.
 constexpr double kMostSilence = 5.0;
+constexpr double kMostSilenceShare = 0.3;
 constexpr double kMostMisfit = 0.3;
+
+// Whether a reading of a whole fold is good enough to accept, before its halves are read.
+bool AcceptableReading(const MorseReading& reading);
 
 // One candidate as the search judged it, for calibration on noise.
 struct CandidateRecord {
@@ -49,6 +55,7 @@ struct CandidateRecord {
     double score = 0.0;
     double margin = 0.0;
     double silence = 0.0;
+    double silenceShare = 0.0;
     double misfit = 0.0;
     double halfScore[2] = {0.0, 0.0};
     bool halvesAgree = false;

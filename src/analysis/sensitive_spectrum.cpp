@@ -106,11 +106,8 @@ void ComplexFft::Run(double* re, double* im) const {
     }
 }
 
-bool KeyingSpectrum::Compute(const double* series, int rows, double rowRate, double topHz, SpectrumWork& work) {
-    power_.clear();
-    level_.clear();
-    binHz_ = 0.0;
-    rows_ = 0;
+bool PrepareKeyingSeries(const double* series, int rows, double rowRate, double topHz, SpectrumWork& work,
+                         KeyingSeries& shape) {
     if (rows < 16 || !(rowRate > 0.0) || !std::isfinite(rowRate) || !(topHz > 0.0)) return false;
     // Only the keying frequencies up to topHz are wanted: the series is low-passed and taken
     // every d-th row first, which leaves those frequencies as they are and makes the
@@ -118,7 +115,7 @@ bool KeyingSpectrum::Compute(const double* series, int rows, double rowRate, dou
     const int d = std::max(1, static_cast<int>(rowRate / (3.15 * topHz)));
     const int samples = (rows + d - 1) / d;
     const int n = PaddedSize(samples);
-    if (!work.fft.Plan(n)) return false;
+    if (n > kMaxFftSize) return false;
     if (d != work.decimation || work.filter.empty()) {
         work.decimation = d;
         work.filter = DecimationFilter(d);
@@ -129,9 +126,7 @@ bool KeyingSpectrum::Compute(const double* series, int rows, double rowRate, dou
     mean /= rows;
     if (!std::isfinite(mean)) return false;
     std::vector<double>& re = work.re;
-    std::vector<double>& im = work.im;
     re.assign(static_cast<size_t>(n), 0.0);
-    im.assign(static_cast<size_t>(n), 0.0);
     // The ends are tapered, so that a strong keying's harmonics do not leak over the whole
     // spectrum (and into the floor that every bin is divided by) from the recording's abrupt
     // start and end.
@@ -161,6 +156,23 @@ bool KeyingSpectrum::Compute(const double* series, int rows, double rowRate, dou
             re[static_cast<size_t>(m)] = d * sum;
         }
     }
+    shape = {d, n, energy};
+    return true;
+}
+
+bool KeyingSpectrum::Compute(const double* series, int rows, double rowRate, double topHz, SpectrumWork& work) {
+    power_.clear();
+    level_.clear();
+    binHz_ = 0.0;
+    rows_ = 0;
+    KeyingSeries shape;
+    if (!PrepareKeyingSeries(series, rows, rowRate, topHz, work, shape) || !work.fft.Plan(shape.size)) return false;
+    const int d = shape.decimation;
+    const int n = shape.size;
+    const double energy = shape.energy;
+    std::vector<double>& re = work.re;
+    std::vector<double>& im = work.im;
+    im.assign(static_cast<size_t>(n), 0.0);
     work.fft.Run(re.data(), im.data());
 
     binHz_ = rowRate / d / n;
@@ -190,26 +202,21 @@ double ExpectedMedian(size_t n) {
 }
 }  // namespace
 
-// Divides each bin by the local noise level: the median of its block of bins over what the
-// median of as many exponential values is expected to be, interpolated linearly between
-// the block centres. A block with no power at all leaves its bins at 0.
-void KeyingSpectrum::NormaliseByFloor(int halfSize, std::vector<double>& raw) {
-    const int used = static_cast<int>(raw.size());
+int DivideByLocalFloor(int halfSize, std::vector<double>& power, std::vector<double>& level,
+                       std::vector<double>& scratch) {
+    const int used = static_cast<int>(power.size());
     const int width = std::max(kMinBlockBins, halfSize / kBlocksPerSpectrum);
     const int blocks = std::max(1, used / width);
-    blockWidth_ = width;
-    std::vector<double>& level = level_;
     level.assign(static_cast<size_t>(blocks), 0.0);
-    std::vector<double> block;
     for (int b = 0; b < blocks; ++b) {
-        const int from = b * width;
+        const int from = std::min(b * width, used);
         const int to = b == blocks - 1 ? used : from + width;
-        block.assign(raw.begin() + from, raw.begin() + to);
-        const size_t mid = block.size() / 2;
-        std::nth_element(block.begin(), block.begin() + static_cast<long>(mid), block.end());
-        level[static_cast<size_t>(b)] = block[mid] / ExpectedMedian(block.size());
+        scratch.assign(power.begin() + from, power.begin() + to);
+        if (scratch.empty()) continue;
+        const size_t mid = scratch.size() / 2;
+        std::nth_element(scratch.begin(), scratch.begin() + static_cast<long>(mid), scratch.end());
+        level[static_cast<size_t>(b)] = scratch[mid] / ExpectedMedian(scratch.size());
     }
-    power_.resize(raw.size());
     for (int k = 0; k < used; ++k) {
         const double position = (k + 0.5) / width - 0.5;  // in block centres
         double floor;
@@ -222,9 +229,16 @@ void KeyingSpectrum::NormaliseByFloor(int halfSize, std::vector<double>& raw) {
             const double f = position - b;
             floor = level[static_cast<size_t>(b)] * (1.0 - f) + level[static_cast<size_t>(b + 1)] * f;
         }
-        const double p = raw[static_cast<size_t>(k)];
-        power_[static_cast<size_t>(k)] = static_cast<float>(floor > 0.0 ? p / floor : 0.0);
+        double& p = power[static_cast<size_t>(k)];
+        p = floor > 0.0 ? p / floor : 0.0;
     }
+    return width;
+}
+
+void KeyingSpectrum::NormaliseByFloor(int halfSize, std::vector<double>& raw) {
+    std::vector<double> scratch;
+    blockWidth_ = DivideByLocalFloor(halfSize, raw, level_, scratch);
+    power_.assign(raw.begin(), raw.end());
 }
 
 double KeyingSpectrum::NoisePerRow(double hz) const {

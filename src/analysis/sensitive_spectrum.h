@@ -42,6 +42,20 @@ struct SpectrumWork {
     int decimation = 0;
 };
 
+// A line's power history made ready for its keying transform.
+struct KeyingSeries {
+    int decimation = 1;   // rows per sample
+    int size = 0;         // points of the transform: a power of two, twice the samples or more
+    double energy = 0.0;  // of the taper, in rows
+};
+
+// Writes work.re (shape.size points) with the deviations of series[0..rows-1] from their mean,
+// the ends tapered, low-passed and thinned to what keying up to topHz needs, then zero-padded.
+// False when nothing usable results (fewer than 16 rows, a non-positive or non-finite rate, a
+// non-finite value, a transform too long).
+bool PrepareKeyingSeries(const double* series, int rows, double rowRate, double topHz, SpectrumWork& work,
+                         KeyingSeries& shape);
+
 class KeyingSpectrum {
 public:
     // The spectrum of series[0..rows-1] (rows >= 16) at rowRate rows per second, normalised up
@@ -75,6 +89,14 @@ private:
     int rows_ = 0;
     double energy_ = 0.0;  // of the taper: the rows' worth of noise in the transform
 };
+
+// Divides each bin of a power spectrum (bins 0 .. power.size() - 1 of a transform of 2 *
+// halfSize points) by the local noise level: the median of its block of bins over what the
+// median of as many exponential values is expected to be, interpolated linearly between the
+// block centres. A block with no power at all leaves its bins at 0. `level` receives each
+// block's level; `scratch` is work space. Returns the width of a block in bins.
+int DivideByLocalFloor(int halfSize, std::vector<double>& power, std::vector<double>& level,
+                       std::vector<double>& scratch);
 
 // A sum of `count` independent exponential noise units (gamma distributed) expressed as the
 // standard normal deviate with the same upper tail (the Wilson-Hilferty cube-root transform):

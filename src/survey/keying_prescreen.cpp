@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/sensitive_spectrum.h"
+
 namespace sorv {
 
 namespace {
@@ -11,9 +13,6 @@ constexpr double kTopHz = 3.0;
 constexpr double kPeriodSlack = 0.005;
 constexpr int kImageLength = 511;
 constexpr int kPeriodsPerHalf = 3;
-constexpr int kMinBlockBins = 32;
-constexpr int kBlocksPerSpectrum = 256;
-constexpr double kLn2 = 0.6931471805599453;
 
 double Score(double sum, int count) {
     const double v = 1.0 / (9.0 * count);
@@ -32,50 +31,24 @@ double KeyingPrescreen::BestScore(const std::vector<double>& series, double rowR
                                   seconds / (2.0 * kPeriodsPerHalf)});
     if (!(pMax > pMin)) return 0.0;
 
-    int n = 1;
-    while (n < rows) n *= 2;
-    n *= 2;
+    // The detector's own tapered, thinned and padded series, transformed in single precision.
+    KeyingSeries shape;
+    if (!PrepareKeyingSeries(series.data(), rows, rowRate, kTopHz, work_, shape)) return 0.0;
+    const int n = shape.size;
     if (n != size_) {
         size_ = n;
         plan_ = FftPlan(FftPlan::Kind::RealToComplex, n, false);
         in_ = RealBuffer(static_cast<size_t>(n));
         out_ = ComplexBuffer(static_cast<size_t>(n / 2 + 1));
     }
-    double mean = 0.0;
-    for (double v : series) mean += v;
-    mean /= rows;
-    for (int j = 0; j < rows; ++j) in_[static_cast<size_t>(j)] = static_cast<float>(series[static_cast<size_t>(j)] - mean);
-    std::fill(in_.data() + rows, in_.data() + n, 0.0f);
+    for (int j = 0; j < n; ++j) in_[static_cast<size_t>(j)] = static_cast<float>(work_.re[static_cast<size_t>(j)]);
     plan_.Run(in_.data(), out_.data());
 
-    const double binHz = rowRate / n;
+    const double binHz = rowRate / shape.decimation / n;
     const int used = std::min(n / 2, static_cast<int>(std::ceil(kTopHz * 1.1 / binHz) + 2.0));
     power_.resize(static_cast<size_t>(used));
     for (int k = 0; k < used; ++k) power_[static_cast<size_t>(k)] = std::norm(std::complex<double>(out_[static_cast<size_t>(k)]));
-    // Each bin over the median of its block, interpolated between block centres.
-    const int width = std::max(kMinBlockBins, (n / 2) / kBlocksPerSpectrum);
-    const int blocks = std::max(1, used / width);
-    level_.resize(static_cast<size_t>(blocks));
-    for (int b = 0; b < blocks; ++b) {
-        const int from = b * width, to = b == blocks - 1 ? used : from + width;
-        block_.assign(power_.begin() + from, power_.begin() + to);
-        const size_t mid = block_.size() / 2;
-        std::nth_element(block_.begin(), block_.begin() + static_cast<long>(mid), block_.end());
-        level_[static_cast<size_t>(b)] = block_[mid] / kLn2;
-    }
-    for (int k = 0; k < used; ++k) {
-        const double position = (k + 0.5) / width - 0.5;
-        double floor;
-        if (blocks == 1 || position <= 0.0) floor = level_[0];
-        else if (position >= blocks - 1) floor = level_[static_cast<size_t>(blocks - 1)];
-        else {
-            const int b = static_cast<int>(position);
-            const double f = position - b;
-            floor = level_[static_cast<size_t>(b)] * (1.0 - f) + level_[static_cast<size_t>(b + 1)] * f;
-        }
-        double& p = power_[static_cast<size_t>(k)];
-        p = floor > 0.0 ? p / floor : 0.0;
-    }
+    DivideByLocalFloor(n / 2, power_, level_, block_);  // as the detector divides its own
 
     // The trial repetition frequencies, stepped so that the top harmonic moves half a bin.
     const double fMin = 1.0 / pMax, fMax = 1.0 / pMin;

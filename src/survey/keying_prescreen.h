@@ -2,22 +2,24 @@
 // the score of the keying power at the harmonics of each trial period in units of the line's
 // noise; a line that scores well below its threshold at every period cannot give an ident, so
 // the survey only hands the detector the tone ranges where some line comes near it. This
-// computes the same score the same way -- the power spectrum of the line's power history
-// zero-padded to twice a power of two, each bin divided by the median of its block of bins
-// over ln 2, the harmonics up to 3 Hz summed at the same trial periods -- but with FFTW in
+// computes the same score the same way -- the detector's own tapered, thinned and padded
+// series, each bin of its power spectrum divided by the detector's floor, the harmonics up to
+// 3 Hz summed at the same trial periods -- but with FFTW in
 // single precision, a small fraction of the detector's cost. It takes the highest score at any
 // trial period, never less than the score the detector ranks its peak by.
 #pragma once
 
 #include <vector>
 
+#include "analysis/sensitive_search.h"
+#include "analysis/sensitive_spectrum.h"
 #include "survey/fft_plans.h"
 
 namespace sorv {
 
-// The detector's threshold is 7 noise units; a margin of 2 covers the two computations'
-// rounding and the single precision.
-constexpr double kPrescreenThreshold = 5.0;
+// Below the detector's own threshold by twice the most the two computations differ by
+// (single precision, and the detector's thinning filter against none).
+constexpr double kPrescreenThreshold = kSensitiveThreshold - 0.5;
 
 class KeyingPrescreen {
 public:
@@ -30,6 +32,7 @@ private:
     FftPlan plan_;
     RealBuffer in_;
     ComplexBuffer out_;
+    SpectrumWork work_;
     std::vector<double> power_, block_, level_;
 };
 

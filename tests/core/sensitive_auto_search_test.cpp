@@ -44,8 +44,9 @@ SynthSpec Recording(std::vector<Beacon> beacons, double snrDb, double minutes, u
     return spec;
 }
 
-// The recording through the engine as the recordings path feeds it, each sample's deviation
-// from 128 times gain (rounded, and clipped as a sound card would).
+// The recording through the engine as the recordings path feeds it, to the producer and to
+// the detector's own copy, each sample's deviation from 128 times gain (rounded, and clipped
+// as a sound card would).
 void Feed(CSorvantelDoc& doc, const SynthSpec& spec, double gain = 1.0) {
     ReceiverAudio audio(spec);
     std::vector<uint8_t> block(kBufferBytes);
@@ -58,7 +59,11 @@ void Feed(CSorvantelDoc& doc, const SynthSpec& spec, double gain = 1.0) {
                 block[k] = static_cast<uint8_t>(v < 0.0 ? 0.0 : v > 255.0 ? 255.0 : v);
             }
         }
-        for (size_t at = 0; at < n && doc.m_bProcessing;) at += doc.ProcessAudioBlock(block.data() + at, n - at);
+        for (size_t at = 0; at < n && doc.m_bProcessing;) {
+            const size_t took = doc.ProcessAudioBlock(block.data() + at, n - at);
+            doc.FeedDetectorCopy(block.data() + at, took);
+            at += took;
+        }
         if (n < block.size()) break;
     }
     if (doc.m_bProcessing) doc.OnStop();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis/sensitive_periods.h"
+#include "analysis/sensitive_search.h"
 #include "analysis/sensitive_spectrum.h"
 #include "survey/keying_prescreen.h"
 
@@ -52,7 +53,7 @@ TEST(KeyingPrescreen, NeverScoresBelowTheDetector) {
                 if (strength == 0.0) {
                     EXPECT_LT(quick, 6.5);  // noise stays well below the threshold
                 }
-                if (detector >= 7.0) {
+                if (detector >= kSensitiveThreshold) {
                     EXPECT_GE(quick, kPrescreenThreshold);
                 }
             }
