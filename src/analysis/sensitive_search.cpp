@@ -492,6 +492,10 @@ void CopyStoredRows(const SensitiveSearchInput& in, DetectorRows& rows, std::vec
     std::vector<double> around(static_cast<size_t>(floorLast - floorFirst + 1));
     for (int j = 0; j < in.rows; ++j) {
         for (int l = first; l <= last; ++l) row[static_cast<size_t>(l - first)] = static_cast<float>(in.power[j][l]);
+        if (!in.floorFromLines) {
+            rows.Append(row.data(), static_cast<float>(rounding));
+            continue;
+        }
         for (int l = floorFirst; l <= floorLast; ++l) around[static_cast<size_t>(l - floorFirst)] = in.power[j][l];
         const size_t mid = around.size() / 2;
         std::nth_element(around.begin(), around.begin() + static_cast<long>(mid), around.end());

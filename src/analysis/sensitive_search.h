@@ -111,6 +111,9 @@ struct SensitiveSearchInput {
     double centreHz = 1000.0;  // the tone line 63 holds
     double windowRows = 2.0;   // the rows' transform spans this many rows
     int manualWpm = 0;
+    // Each row's floor from the median of the searched lines and 8 on either side; false for
+    // rows that hold the searched lines only, at a fixed gain: every row has the same floor.
+    bool floorFromLines = true;
 };
 
 // The stored rows' lines firstLine .. lastLine as the detector's copy, each row's floor the

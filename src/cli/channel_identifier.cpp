@@ -89,6 +89,9 @@ void ChannelIdentifier::Search(EngineLane& lane, const LineHistory& rows, const 
         in.periodMin = search_.periodMin;
         in.periodMax = search_.periodMax;
         in.lineHz = kChannelLineHz;
+        // The scratch holds this group's lines only (the others are another group's or another
+        // channel's), and the channel's gain is fixed.
+        in.floorFromLines = false;
         for (const SensitiveDetection& s : RunSensitiveSearch(in)) {
             ChannelDetection d;
             d.carrier = carrier_;

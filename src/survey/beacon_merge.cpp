@@ -10,8 +10,12 @@ namespace {
 constexpr double kSamePeriod = 0.005;     // relative
 constexpr double kNeighbourHz = 2500.0;   // a channel's band reaches 1200 Hz to either side
 
+bool SamePeriod(double periodA, double periodB) {
+    return std::fabs(periodA - periodB) <= kSamePeriod * std::max(periodA, periodB);
+}
+
 bool SameKeying(const std::string& identA, double periodA, const std::string& identB, double periodB) {
-    return identA == identB && std::fabs(periodA - periodB) <= kSamePeriod * std::max(periodA, periodB);
+    return identA == identB && SamePeriod(periodA, periodB);
 }
 
 }  // namespace
@@ -25,6 +29,12 @@ std::vector<SurveyBeacon> MergeDetections(const std::vector<ChannelDetection>& d
     for (const ChannelDetection& d : sorted) {
         bool merged = false;
         for (SurveyBeacon& b : beacons) {
+            // One carrier keys one ident at a period: another text there at the same period is
+            // that keying misread on a line where it is weaker (a sideband's leftovers).
+            if (b.carrier == d.carrier && b.ident != d.ident && SamePeriod(b.periodSeconds, d.periodSeconds)) {
+                merged = true;
+                break;
+            }
             if (!SameKeying(b.ident, b.periodSeconds, d.ident, d.periodSeconds)) continue;
             if (b.carrier == d.carrier) {
                 b.startSeconds = std::min(b.startSeconds, d.startSeconds);

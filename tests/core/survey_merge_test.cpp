@@ -109,5 +109,21 @@ TEST(MergeDetections, ANeighbourThatOverheardABeaconDoesNotReportIt) {
     EXPECT_EQ(beacons[2].carrier, 2);
 }
 
+// A strong ident misread on a weaker line of its own carrier (YQ's leftovers read as AMQ in
+// the combined sidebands) is not a second beacon there; another period there, or the same
+// period on the next carrier, is.
+TEST(MergeDetections, AnotherTextAtTheSamePeriodOnTheSameCarrierIsAMisreading) {
+    const std::vector<SurveyBeacon> beacons = MergeDetections({
+        Detection(0, 1000.0, "AMQ", 11.007, 16.8, Sideband::Both),
+        Detection(0, 1000.0, "YQ", 10.998, 5840.0, Sideband::Upper),
+        Detection(0, 1000.0, "TZ", 8.5, 20.0, Sideband::Lower),
+        Detection(1, 1500.0, "KX", 11.0, 40.0, Sideband::Upper),
+    });
+    ASSERT_EQ(beacons.size(), 3u);
+    EXPECT_EQ(beacons[0].ident, "TZ");
+    EXPECT_EQ(beacons[1].ident, "YQ");
+    EXPECT_EQ(beacons[2].ident, "KX");
+}
+
 }  // namespace
 }  // namespace sorv
