@@ -37,7 +37,10 @@ assert {"file", "segment_start_s", "ident", "line", "offset_hz", "rf_khz", "peri
         "stamp_utc", "recording_start", "recording_start_from"} <= set(o), o
 # A synthesised file carries no start of its own: it began its duration before it was written.
 assert o["recording_start_from"] == "the file's modification time less its duration", o
-assert o["stamp_utc"] == o["recording_start"], o
+# A whole recording's identification is stamped where the ident was heard strongest.
+from datetime import datetime, timedelta
+t = lambda s: datetime.strptime(s, "%Y-%m-%dT%H:%M:%SZ")
+assert abs(t(o["stamp_utc"]) - t(o["recording_start"]) - timedelta(seconds=o["heard_strongest_s"])) <= timedelta(seconds=1), o
 assert o["ident"] == "DGU" and o["file"] == "strong.wav" and o["segment_start_s"] == 0
 assert abs(o["rf_khz"] - (404 + o["offset_hz"] / 1000)) < 1e-9 and o["score"] > 80
 PY
