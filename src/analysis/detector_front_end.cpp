@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/kaiser.h"
+
 namespace sorv {
 
 namespace {
@@ -18,21 +20,11 @@ constexpr double kStopAttenuationDb = 85.0;
 constexpr size_t kChunk = 4096;
 constexpr double kLn2 = 0.6931471805599453;  // an exponential's median over its mean
 
-double Bessel0(double x) {
-    double sum = 1.0, term = 1.0;
-    for (int k = 1; k < 60; ++k) {
-        term *= (x / (2.0 * k)) * (x / (2.0 * k));
-        sum += term;
-        if (term < 1e-17 * sum) break;
-    }
-    return sum;
-}
-
 std::vector<double> KaiserWindow(int n, double beta) {
     std::vector<double> w(static_cast<size_t>(n));
     for (int k = 0; k < n; ++k) {
         const double r = 2.0 * (k + 0.5) / n - 1.0;
-        w[static_cast<size_t>(k)] = Bessel0(beta * std::sqrt(std::max(0.0, 1.0 - r * r))) / Bessel0(beta);
+        w[static_cast<size_t>(k)] = KaiserAt(r, beta);
     }
     return w;
 }

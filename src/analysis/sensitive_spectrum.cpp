@@ -4,6 +4,8 @@
 #include <cmath>
 #include <utility>
 
+#include "analysis/kaiser.h"
+
 namespace sorv {
 
 namespace {
@@ -24,20 +26,12 @@ std::vector<double> DecimationFilter(int d) {
     taps |= 1;
     const double beta = 0.1102 * (60.0 - 8.7);
     const double cutoff = 0.5 * (pass + stop);
-    auto bessel0 = [](double x) {
-        double sum = 1.0, term = 1.0;
-        for (int k = 1; k < 40; ++k) {
-            term *= (x / (2.0 * k)) * (x / (2.0 * k));
-            sum += term;
-        }
-        return sum;
-    };
     std::vector<double> h(static_cast<size_t>(taps));
     double total = 0.0;
     for (int k = 0; k < taps; ++k) {
         const double x = k - (taps - 1) / 2.0;
         const double r = 2.0 * k / (taps - 1) - 1.0;
-        const double w = bessel0(beta * std::sqrt(std::max(0.0, 1.0 - r * r))) / bessel0(beta);
+        const double w = KaiserAt(r, beta);
         const double sinc = x == 0.0 ? 2.0 * cutoff : std::sin(6.283185307179586 * cutoff * x) / (3.141592653589793 * x);
         h[static_cast<size_t>(k)] = sinc * w;
         total += h[static_cast<size_t>(k)];

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numeric>
 
+#include "analysis/kaiser.h"
 #include "engine/text_format.h"
 #include "survey/channel_layout.h"
 
@@ -22,16 +23,6 @@ int SmoothAtLeast(int n) {
             while (r % p == 0) r /= p;
         if (r == 1) return m;
     }
-}
-
-double BesselI0(double x) {
-    double sum = 1.0, term = 1.0;
-    for (int k = 1; k < 60; ++k) {
-        term *= (x / (2.0 * k)) * (x / (2.0 * k));
-        sum += term;
-        if (term < 1e-17 * sum) break;
-    }
-    return sum;
 }
 
 }  // namespace
@@ -80,7 +71,7 @@ ChannelBank::ChannelBank(int rate)
         const double x = 2.0 * cutoff * n;
         const double sinc = n == 0 ? 1.0 : std::sin(M_PI * x) / (M_PI * x);
         const double r = static_cast<double>(n) / half;
-        const double window = BesselI0(beta * std::sqrt(std::max(0.0, 1.0 - r * r))) / BesselI0(beta);
+        const double window = KaiserAt(r, beta);
         h[static_cast<size_t>(n)] = 2.0 * cutoff * sinc * window;
         sum += (n == 0 ? 1.0 : 2.0) * h[static_cast<size_t>(n)];
     }
