@@ -18,50 +18,88 @@ bool SameKeying(const std::string& identA, double periodA, const std::string& id
     return identA == identB && SamePeriod(periodA, periodB);
 }
 
-}  // namespace
+// One ident at one period on one carrier, with the lines it was read on.
+struct Heard {
+    SurveyBeacon beacon;
+    unsigned sidebands = 0;  // a bit for each Sideband it was read on
+    bool dropped = false;
 
-std::vector<SurveyBeacon> MergeDetections(const std::vector<ChannelDetection>& detections) {
-    // Strongest first, so that each beacon is described by its best reading.
+    int SidebandCount() const {
+        int n = 0;
+        for (unsigned s = sidebands; s; s &= s - 1) ++n;
+        return n;
+    }
+};
+
+SurveyBeacon BeaconOf(const ChannelDetection& d) {
+    SurveyBeacon b;
+    b.carrier = d.carrier;
+    b.carrierOffsetHz = d.carrierOffsetHz;
+    b.ident = d.ident;
+    b.sideband = d.sideband;
+    b.toneOffsetHz = d.toneOffsetHz;
+    b.periodSeconds = d.periodSeconds;
+    b.score = d.score;
+    b.wpm = d.wpm;
+    b.startSeconds = d.startSeconds;
+    b.endSeconds = d.endSeconds;
+    return b;
+}
+
+// Every detection joined to the ident heard at its period on its carrier, strongest first.
+std::vector<Heard> HeardOnEachCarrier(const std::vector<ChannelDetection>& detections) {
     std::vector<ChannelDetection> sorted = detections;
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const ChannelDetection& a, const ChannelDetection& b) { return a.score > b.score; });
-    std::vector<SurveyBeacon> beacons;
+    std::vector<Heard> heard;
     for (const ChannelDetection& d : sorted) {
-        bool merged = false;
-        for (SurveyBeacon& b : beacons) {
-            // One carrier keys one ident at a period: another text there at the same period is
-            // that keying misread on a line where it is weaker (a sideband's leftovers).
-            if (b.carrier == d.carrier && b.ident != d.ident && SamePeriod(b.periodSeconds, d.periodSeconds)) {
-                merged = true;
-                break;
-            }
-            if (!SameKeying(b.ident, b.periodSeconds, d.ident, d.periodSeconds)) continue;
-            if (b.carrier == d.carrier) {
-                b.startSeconds = std::min(b.startSeconds, d.startSeconds);
-                b.endSeconds = std::max(b.endSeconds, d.endSeconds);
-                merged = true;
-                break;
-            }
-            // Read more weakly on a neighbouring carrier: that carrier only overheard it.
-            if (std::fabs(b.carrierOffsetHz - d.carrierOffsetHz) < kNeighbourHz) {
-                merged = true;
-                break;
+        const unsigned bit = 1u << static_cast<unsigned>(d.sideband);
+        auto same = std::find_if(heard.begin(), heard.end(), [&](const Heard& h) {
+            return h.beacon.carrier == d.carrier && SameKeying(h.beacon.ident, h.beacon.periodSeconds, d.ident, d.periodSeconds);
+        });
+        if (same != heard.end()) {
+            same->beacon.startSeconds = std::min(same->beacon.startSeconds, d.startSeconds);
+            same->beacon.endSeconds = std::max(same->beacon.endSeconds, d.endSeconds);
+            same->sidebands |= bit;
+            continue;
+        }
+        heard.push_back({BeaconOf(d), bit, false});
+    }
+    return heard;
+}
+
+// Of an ident heard on two carriers close together, the carrier that transmits it hears it on
+// more of its lines (a neighbour hears one sideband's spill), or, as often, more strongly.
+bool Owns(const Heard& a, const Heard& b) {
+    if (a.SidebandCount() != b.SidebandCount()) return a.SidebandCount() > b.SidebandCount();
+    return a.beacon.score >= b.beacon.score;
+}
+
+}  // namespace
+
+std::vector<SurveyBeacon> MergeDetections(const std::vector<ChannelDetection>& detections) {
+    std::vector<Heard> heard = HeardOnEachCarrier(detections);
+    for (size_t i = 0; i < heard.size(); ++i) {
+        for (size_t j = 0; j < heard.size(); ++j) {
+            Heard& a = heard[i];
+            Heard& b = heard[j];
+            if (i == j || a.dropped || b.dropped) continue;
+            const SurveyBeacon& x = a.beacon;
+            const SurveyBeacon& y = b.beacon;
+            if (x.carrier == y.carrier) {
+                // One carrier keys one ident at a period: another text there at the same period
+                // is that keying misread on a line where it is weaker (a sideband's leftovers).
+                if (x.ident != y.ident && SamePeriod(x.periodSeconds, y.periodSeconds) && x.score >= y.score)
+                    b.dropped = true;
+            } else if (SameKeying(x.ident, x.periodSeconds, y.ident, y.periodSeconds) &&
+                       std::fabs(x.carrierOffsetHz - y.carrierOffsetHz) < kNeighbourHz && Owns(a, b)) {
+                b.dropped = true;  // that carrier only overheard it
             }
         }
-        if (merged) continue;
-        SurveyBeacon b;
-        b.carrier = d.carrier;
-        b.carrierOffsetHz = d.carrierOffsetHz;
-        b.ident = d.ident;
-        b.sideband = d.sideband;
-        b.toneOffsetHz = d.toneOffsetHz;
-        b.periodSeconds = d.periodSeconds;
-        b.score = d.score;
-        b.wpm = d.wpm;
-        b.startSeconds = d.startSeconds;
-        b.endSeconds = d.endSeconds;
-        beacons.push_back(b);
     }
+    std::vector<SurveyBeacon> beacons;
+    for (const Heard& h : heard)
+        if (!h.dropped) beacons.push_back(h.beacon);
     std::sort(beacons.begin(), beacons.end(), [](const SurveyBeacon& a, const SurveyBeacon& b) {
         if (a.carrierOffsetHz != b.carrierOffsetHz) return a.carrierOffsetHz < b.carrierOffsetHz;
         return a.ident < b.ident;

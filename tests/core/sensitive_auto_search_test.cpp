@@ -124,7 +124,10 @@ INSTANTIATE_TEST_SUITE_P(Targets, SensitiveTenMinutes,
                          ::testing::Values(TenMinuteCase{{"DGU", 1015.0, 8.0, 8.0}, 1},
                                            TenMinuteCase{{"AB", 1023.4, 6.0, 6.0}, 2},   // between two lines
                                            TenMinuteCase{{"RAM", 1090.0, 12.0, 6.0}, 3},
-                                           TenMinuteCase{{"SN", 905.0, 7.0, 8.0}, 1}));  // at the range's edge
+                                           TenMinuteCase{{"SN", 905.0, 7.0, 8.0}, 1}),  // at the range's edge
+                         [](const ::testing::TestParamInfo<TenMinuteCase>& info) {
+                             return std::string(info.param.beacon.ident);
+                         });
 
 // The second target: a 40-minute recording at -21 dB. The store holds its first 35 minutes.
 TEST_F(SensitiveAutoSearch, FindsTheIdentInAFullStoreAtMinus21dB) {

@@ -109,6 +109,22 @@ TEST(MergeDetections, ANeighbourThatOverheardABeaconDoesNotReportIt) {
     EXPECT_EQ(beacons[2].carrier, 2);
 }
 
+// A beacon keyed on both sidebands, 2 kHz from a steady carrier: that carrier's upper sideband
+// holds the beacon's lower tone and may read it more strongly than any one line of the
+// beacon's own channel; the beacon's own carrier hears it on three.
+TEST(MergeDetections, TheCarrierThatHearsABeaconOnMoreLinesOwnsIt) {
+    const std::vector<SurveyBeacon> beacons = MergeDetections({
+        Detection(0, -2000.0, "AE", 6.001, 8690.0, Sideband::Upper),
+        Detection(1, 0.0, "AE", 6.000, 6498.0, Sideband::Upper),
+        Detection(1, 0.0, "AE", 6.000, 5000.0, Sideband::Lower),
+        Detection(1, 0.0, "AE", 6.000, 7000.0 * 0.9, Sideband::Both),
+    });
+    ASSERT_EQ(beacons.size(), 1u);
+    EXPECT_EQ(beacons[0].carrier, 1);
+    EXPECT_DOUBLE_EQ(beacons[0].score, 6498.0);
+    EXPECT_EQ(beacons[0].sideband, Sideband::Upper);
+}
+
 // A strong ident misread on a weaker line of its own carrier (YQ's leftovers read as AMQ in
 // the combined sidebands) is not a second beacon there; another period there, or the same
 // period on the next carrier, is.
