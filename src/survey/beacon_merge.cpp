@@ -1,6 +1,7 @@
 #include "survey/beacon_merge.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace sorv {
@@ -18,16 +19,26 @@ bool SameKeying(const std::string& identA, double periodA, const std::string& id
     return identA == identB && SamePeriod(periodA, periodB);
 }
 
-// One ident at one period on one carrier, with the lines it was read on.
+// A line hears a beacon of its own carrier when it reads it at a tenth of its best line's score
+// or more; a neighbour's spill reaches one sideband only, and the other at most weakly.
+constexpr double kOwnLineShare = 0.1;
+
+// One ident at one period on one carrier, with the best score on each of its lines.
 struct Heard {
     SurveyBeacon beacon;
-    unsigned sidebands = 0;  // a bit for each Sideband it was read on
+    std::array<double, 4> scoreOn{};  // by Sideband
     bool dropped = false;
 
-    int SidebandCount() const {
-        int n = 0;
-        for (unsigned s = sidebands; s; s &= s - 1) ++n;
-        return n;
+    // The carrier itself and the sidebands that hear it. The two sidebands combined count as
+    // both when they read it better than either alone (a beacon too weak for each); otherwise
+    // they only repeat what one of them holds.
+    int LinesHearing() const {
+        auto on = [&](Sideband s) { return scoreOn[static_cast<size_t>(s)]; };
+        const double sides = std::max(on(Sideband::Upper), on(Sideband::Lower));
+        const double best = std::max(on(Sideband::Carrier), sides);
+        auto hears = [&](Sideband s) { return best > 0.0 && on(s) >= kOwnLineShare * best ? 1 : 0; };
+        const int sidebands = on(Sideband::Both) > sides ? 2 : hears(Sideband::Upper) + hears(Sideband::Lower);
+        return hears(Sideband::Carrier) + sidebands;
     }
 };
 
@@ -53,25 +64,27 @@ std::vector<Heard> HeardOnEachCarrier(const std::vector<ChannelDetection>& detec
                      [](const ChannelDetection& a, const ChannelDetection& b) { return a.score > b.score; });
     std::vector<Heard> heard;
     for (const ChannelDetection& d : sorted) {
-        const unsigned bit = 1u << static_cast<unsigned>(d.sideband);
+        const size_t side = static_cast<size_t>(d.sideband);
         auto same = std::find_if(heard.begin(), heard.end(), [&](const Heard& h) {
             return h.beacon.carrier == d.carrier && SameKeying(h.beacon.ident, h.beacon.periodSeconds, d.ident, d.periodSeconds);
         });
         if (same != heard.end()) {
             same->beacon.startSeconds = std::min(same->beacon.startSeconds, d.startSeconds);
             same->beacon.endSeconds = std::max(same->beacon.endSeconds, d.endSeconds);
-            same->sidebands |= bit;
+            same->scoreOn[side] = std::max(same->scoreOn[side], d.score);
             continue;
         }
-        heard.push_back({BeaconOf(d), bit, false});
+        Heard h{BeaconOf(d), {}, false};
+        h.scoreOn[side] = d.score;
+        heard.push_back(h);
     }
     return heard;
 }
 
 // Of an ident heard on two carriers close together, the carrier that transmits it hears it on
-// more of its lines (a neighbour hears one sideband's spill), or, as often, more strongly.
+// more of its lines, or on as many and more strongly.
 bool Owns(const Heard& a, const Heard& b) {
-    if (a.SidebandCount() != b.SidebandCount()) return a.SidebandCount() > b.SidebandCount();
+    if (a.LinesHearing() != b.LinesHearing()) return a.LinesHearing() > b.LinesHearing();
     return a.beacon.score >= b.beacon.score;
 }
 

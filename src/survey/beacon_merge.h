@@ -40,8 +40,8 @@ struct SurveyBeacon {
 
 // The same ident at the same period (within 0.5 %) is one beacon per carrier, described by its
 // best detection; of two carriers less than 2.5 kHz apart that both show it, the one that
-// hears it on more of its lines (sidebands, their combination, the carrier) keeps it, or on
-// as many, the one where it scores higher. A different ident at the same period on the same
+// hears it on more of its lines (the carrier and the two sidebands, each at a tenth of the
+// best of them or more) keeps it, or on as many, the one where it scores higher. A different ident at the same period on the same
 // carrier is a misreading of the stronger one and dropped. Beacons come out in carrier order,
 // then by ident.
 std::vector<SurveyBeacon> MergeDetections(const std::vector<ChannelDetection>& detections);

@@ -111,10 +111,13 @@ TEST(MergeDetections, ANeighbourThatOverheardABeaconDoesNotReportIt) {
 
 // A beacon keyed on both sidebands, 2 kHz from a steady carrier: that carrier's upper sideband
 // holds the beacon's lower tone and may read it more strongly than any one line of the
-// beacon's own channel; the beacon's own carrier hears it on three.
+// beacon's own channel (and so does its combination of sidebands); the beacon's own carrier
+// hears it on both sidebands.
 TEST(MergeDetections, TheCarrierThatHearsABeaconOnMoreLinesOwnsIt) {
     const std::vector<SurveyBeacon> beacons = MergeDetections({
         Detection(0, -2000.0, "AE", 6.001, 8690.0, Sideband::Upper),
+        Detection(0, -2000.0, "AE", 6.000, 6347.0, Sideband::Both),
+        Detection(0, -2000.0, "AE", 6.000, 26.8, Sideband::Lower),  // a trace of it, no more
         Detection(1, 0.0, "AE", 6.000, 6498.0, Sideband::Upper),
         Detection(1, 0.0, "AE", 6.000, 5000.0, Sideband::Lower),
         Detection(1, 0.0, "AE", 6.000, 7000.0 * 0.9, Sideband::Both),
