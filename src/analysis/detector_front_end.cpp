@@ -81,6 +81,17 @@ bool ProducerCadence(const FrontEndSettings& s, Cadence& c) {
     return true;
 }
 
+// One output of a real low-pass over complex samples (real and imaginary parts apart) that
+// start at xr, xi.
+inline void FilterAt(const std::vector<float>& h, const float* xr, const float* xi, float& sr, float& si) {
+    sr = 0.0f;
+    si = 0.0f;
+    for (size_t k = 0; k < h.size(); ++k) {
+        sr += h[k] * xr[k];
+        si += h[k] * xi[k];
+    }
+}
+
 }  // namespace
 
 int DetectorFrontEnd::StoredLineOfTone(const FrontEndSettings& s, double toneHz) {
@@ -236,13 +247,8 @@ void DetectorFrontEnd::Stage1() {
     const size_t d = static_cast<size_t>(d1_);
     size_t at = 0;
     for (; at + taps <= in1Used_; at += d) {
-        float sr = 0.0f, si = 0.0f;
-        const float* xr = in1Re_.data() + at;
-        const float* xi = in1Im_.data() + at;
-        for (size_t k = 0; k < taps; ++k) {
-            sr += h1_[k] * xr[k];
-            si += h1_[k] * xi[k];
-        }
+        float sr, si;
+        FilterAt(h1_, in1Re_.data() + at, in1Im_.data() + at, sr, si);
         in2Re_[in2Used_] = sr;
         in2Im_[in2Used_] = si;
         if (++in2Used_ == in2Re_.size()) Stage2();
@@ -260,13 +266,8 @@ void DetectorFrontEnd::Stage2() {
     const size_t mask = ringRe_.size() - 1;
     size_t at = 0;
     for (; at + taps <= in2Used_; at += d) {
-        float sr = 0.0f, si = 0.0f;
-        const float* xr = in2Re_.data() + at;
-        const float* xi = in2Im_.data() + at;
-        for (size_t k = 0; k < taps; ++k) {
-            sr += h2_[k] * xr[k];
-            si += h2_[k] * xi[k];
-        }
+        float sr, si;
+        FilterAt(h2_, in2Re_.data() + at, in2Im_.data() + at, sr, si);
         const size_t slot = static_cast<size_t>(decimated_) & mask;
         ringRe_[slot] = sr;
         ringIm_[slot] = si;

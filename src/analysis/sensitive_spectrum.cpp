@@ -180,7 +180,9 @@ bool KeyingSpectrum::Compute(const double* series, int rows, double rowRate, dou
     }
     rows_ = rows;
     energy_ = energy;
-    NormaliseByFloor(n / 2, raw);
+    std::vector<double> scratch;
+    blockWidth_ = DivideByLocalFloor(n / 2, raw, level_, scratch);
+    power_.assign(raw.begin(), raw.end());
     return true;
 }
 
@@ -227,12 +229,6 @@ int DivideByLocalFloor(int halfSize, std::vector<double>& power, std::vector<dou
         p = floor > 0.0 ? p / floor : 0.0;
     }
     return width;
-}
-
-void KeyingSpectrum::NormaliseByFloor(int halfSize, std::vector<double>& raw) {
-    std::vector<double> scratch;
-    blockWidth_ = DivideByLocalFloor(halfSize, raw, level_, scratch);
-    power_.assign(raw.begin(), raw.end());
 }
 
 double KeyingSpectrum::NoisePerRow(double hz) const {

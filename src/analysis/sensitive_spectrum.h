@@ -80,8 +80,6 @@ public:
     double HarmonicSum(double f0, double topHz, int skipMultiplesOf, int& count) const;
 
 private:
-    void NormaliseByFloor(int halfSize, std::vector<double>& block);
-
     std::vector<float> power_;  // normalised power, bins 0 .. power_.size() - 1
     std::vector<double> level_; // the noise level of each block of bins
     int blockWidth_ = 1;

@@ -75,8 +75,6 @@ MorseReading Read(const TraceSpec& s) {
     return ReadMorse(KeyedTrace(s, response), AutomaticUnits(kRowRate));
 }
 
-bool Accepted(const MorseReading& r) { return AcceptableReading(r); }
-
 std::string Why(const MorseReading& r) {
     return "'" + r.text + "' score " + std::to_string(r.fit.score) + " margin " + std::to_string(r.margin) +
            " over '" + r.runnerUp + "' silence " + std::to_string(r.silence) + " (" +
@@ -97,7 +95,7 @@ TEST(SensitiveDecoding, ReadsIdentsAtTheSpeedsAndPeriodsOfBeacons) {
         s.unit = c.unit;
         s.noise = 0.05;
         const MorseReading r = Read(s);
-        EXPECT_TRUE(Accepted(r)) << Why(r);
+        EXPECT_TRUE(AcceptableReading(r)) << Why(r);
         EXPECT_EQ(r.text, c.ident);
         EXPECT_NEAR(r.timing.unit, c.unit, 0.1);
         // The first key-down where it was keyed (the rows' smear is in the model).
@@ -114,7 +112,7 @@ TEST(SensitiveDecoding, NeitherThePhaseNorTheLevelsChangeTheReading) {
             s.on = 3.1 * scale;
             s.noise = 0.05 * scale;
             const MorseReading r = Read(s);
-            EXPECT_TRUE(Accepted(r)) << start << " " << scale << " " << Why(r);
+            EXPECT_TRUE(AcceptableReading(r)) << start << " " << scale << " " << Why(r);
             EXPECT_EQ(r.text, "DGU") << start << " " << scale;
             EXPECT_NEAR(r.fit.amplitude, 1.1 * scale, 0.1 * scale);
         }
@@ -130,7 +128,7 @@ TEST(SensitiveDecoding, ReadsThroughNoiseOfAQuarterOfTheContrast) {
         s.seed = seed;
         const MorseReading r = Read(s);
         EXPECT_EQ(r.text, "DGU") << seed << " " << Why(r);
-        EXPECT_TRUE(Accepted(r)) << seed << " " << Why(r);
+        EXPECT_TRUE(AcceptableReading(r)) << seed << " " << Why(r);
     }
 }
 
@@ -142,7 +140,7 @@ TEST(SensitiveDecoding, NoiseAndSteadyModulationAreNotIdents) {
         s.noise = 1.0;
         s.seed = seed;
         const MorseReading r = Read(s);
-        EXPECT_FALSE(Accepted(r)) << seed << " " << Why(r);
+        EXPECT_FALSE(AcceptableReading(r)) << seed << " " << Why(r);
         EXPECT_LT(r.fit.score, kAcceptScore - 1.0) << seed << " " << Why(r);
     }
     // Two carriers beating in one line: half a period up, half down, no Morse length.
@@ -154,11 +152,11 @@ TEST(SensitiveDecoding, NoiseAndSteadyModulationAreNotIdents) {
     beat.rowNoise = 0.05;
     beat.response = &response;
     const MorseReading r = ReadMorse(beat, AutomaticUnits(kRowRate));
-    EXPECT_FALSE(Accepted(r)) << Why(r);
+    EXPECT_FALSE(AcceptableReading(r)) << Why(r);
     // No keying at all.
     FoldedTrace flat = beat;
     flat.value.assign(300, 5.0);
-    EXPECT_FALSE(Accepted(ReadMorse(flat, AutomaticUnits(kRowRate))));
+    EXPECT_FALSE(AcceptableReading(ReadMorse(flat, AutomaticUnits(kRowRate))));
 }
 
 TEST(SensitiveDecoding, RefusesWhatNoBeaconSends) {
@@ -169,13 +167,13 @@ TEST(SensitiveDecoding, RefusesWhatNoBeaconSends) {
     five.unit = 4.0;
     five.noise = 0.05;
     MorseReading r = Read(five);
-    EXPECT_FALSE(Accepted(r)) << Why(r);
+    EXPECT_FALSE(AcceptableReading(r)) << Why(r);
     // A, a word gap of seven units, B.
     TraceSpec gap = five;
     gap.units = "10111" "0000000" "111010101";
     gap.n = 250;
     r = Read(gap);
-    EXPECT_FALSE(Accepted(r)) << Why(r);
+    EXPECT_FALSE(AcceptableReading(r)) << Why(r);
     EXPECT_TRUE((r.silence >= kMostSilence && r.silenceShare >= kMostSilenceShare) || r.misfit >= kMostMisfit)
         << Why(r);
     // ..-- has no letter in the table.
@@ -183,21 +181,21 @@ TEST(SensitiveDecoding, RefusesWhatNoBeaconSends) {
     none.units = "1010111" "0111";
     none.n = 200;
     r = Read(none);
-    EXPECT_FALSE(Accepted(r)) << Why(r);
+    EXPECT_FALSE(AcceptableReading(r)) << Why(r);
     // An ident that fills its period leaves no silence between repetitions.
     TraceSpec full;
     full.n = 95;  // 29 units of 3 rows, and 8 rows of silence
     full.unit = 3.0;
     full.noise = 0.05;
     r = Read(full);
-    EXPECT_FALSE(Accepted(r)) << Why(r);
+    EXPECT_FALSE(AcceptableReading(r)) << Why(r);
     // A lone key-down: a dot at one speed, a dash at a third of it.
     TraceSpec lone = full;
     lone.ident = "T";
     lone.n = 250;
     lone.unit = 2.8;
     r = Read(lone);
-    EXPECT_FALSE(Accepted(r)) << Why(r);
+    EXPECT_FALSE(AcceptableReading(r)) << Why(r);
 }
 
 // A beacon thousands of noise deviations strong leaves leftovers in its silence (a receiver's
@@ -214,14 +212,14 @@ TEST(SensitiveDecoding, AStrongBeaconsSmallLeftoversAreNotAMissingElement) {
     MorseReading r = ReadMorse(trace, AutomaticUnits(kRowRate));
     EXPECT_EQ(r.text, "DGU") << Why(r);
     EXPECT_GT(r.silence, kMostSilence) << Why(r);
-    EXPECT_TRUE(Accepted(r)) << Why(r);
+    EXPECT_TRUE(AcceptableReading(r)) << Why(r);
 
     TraceSpec five = s;
     five.ident = "ABCDE";
     five.n = 600;
     five.unit = 4.0;
     r = Read(five);
-    EXPECT_FALSE(Accepted(r)) << Why(r);
+    EXPECT_FALSE(AcceptableReading(r)) << Why(r);
 }
 
 TEST(SensitiveDecoding, AHalfIsReadAtTheWholesTiming) {
@@ -229,7 +227,7 @@ TEST(SensitiveDecoding, AHalfIsReadAtTheWholesTiming) {
     TraceSpec s;
     s.noise = 0.05;
     const MorseReading whole = Read(s);
-    ASSERT_TRUE(Accepted(whole)) << Why(whole);
+    ASSERT_TRUE(AcceptableReading(whole)) << Why(whole);
     // A half has the whole's levels with more noise.
     s.noise = 0.2;
     s.seed = 2;
