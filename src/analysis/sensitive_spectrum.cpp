@@ -40,6 +40,38 @@ std::vector<double> DecimationFilter(int d) {
     return h;
 }
 
+// Every d-th row of the low-passed series, scaled by d. Each output's taps are added in the
+// filter's order, whichever loop computes it: in the middle, where every tap falls within the
+// rows, eight outputs are summed side by side (their additions do not wait on each other).
+void DecimateTapered(const double* tapered, int rows, int d, const std::vector<double>& h, int samples, double* out) {
+    const int taps = static_cast<int>(h.size());
+    const int half = taps / 2;
+    auto edgeSample = [&](int m) {
+        double sum = 0.0;
+        for (int k = 0; k < taps; ++k) {
+            const int j = m * d + k - half;
+            if (j >= 0 && j < rows) sum += h[static_cast<size_t>(k)] * tapered[j];
+        }
+        out[m] = d * sum;
+    };
+    // Outputs whose taps all lie within the rows: m*d - half >= 0 and m*d - half + taps - 1 < rows.
+    const int first = std::min(samples, (half + d - 1) / d);
+    const int last = std::min(samples, rows - taps + half >= 0 ? (rows - taps + half) / d + 1 : 0);
+    int m = 0;
+    for (; m < first; ++m) edgeSample(m);
+    constexpr int kSide = 8;
+    for (; m + kSide <= last; m += kSide) {
+        double sum[kSide] = {};
+        const double* x = tapered + m * d - half;
+        for (int k = 0; k < taps; ++k) {
+            const double hk = h[static_cast<size_t>(k)];
+            for (int i = 0; i < kSide; ++i) sum[i] += hk * x[i * d + k];
+        }
+        for (int i = 0; i < kSide; ++i) out[m + i] = d * sum[i];
+    }
+    for (; m < samples; ++m) edgeSample(m);
+}
+
 int PaddedSize(int rows) {
     int n = 1;
     while (n < rows) n *= 2;
@@ -138,17 +170,7 @@ bool PrepareKeyingSeries(const double* series, int rows, double rowRate, double 
         for (int j = 0; j < rows; ++j) re[static_cast<size_t>(j)] = tapered[static_cast<size_t>(j)];
     } else {
         // Scaled by d, so that a keying frequency's power is what the whole series gives it.
-        const std::vector<double>& h = work.filter;
-        const int half = static_cast<int>(h.size() / 2);
-        for (int m = 0; m < samples; ++m) {
-            double sum = 0.0;
-            const int centre = m * d;
-            for (int k = 0; k < static_cast<int>(h.size()); ++k) {
-                const int j = centre + k - half;
-                if (j >= 0 && j < rows) sum += h[static_cast<size_t>(k)] * tapered[static_cast<size_t>(j)];
-            }
-            re[static_cast<size_t>(m)] = d * sum;
-        }
+        DecimateTapered(tapered.data(), rows, d, work.filter, samples, re.data());
     }
     shape = {d, n, energy};
     return true;

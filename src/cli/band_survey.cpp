@@ -26,12 +26,12 @@ struct Channel {
 struct Worker {
     Worker(const ChannelGeometry& g, int blocks)
         : scratch(g), in(static_cast<size_t>(g.blockSize)),
-          audio(static_cast<size_t>(g.audioHop) * static_cast<size_t>(blocks)),
-          bytes(audio.size()),
+          audio(static_cast<size_t>(g.audioHop)),
+          bytes(audio.size() * static_cast<size_t>(blocks)),
           baseband(static_cast<size_t>(g.basebandHop) * static_cast<size_t>(blocks)) {}
     ChannelScratch scratch;
     ComplexBuffer in;
-    std::vector<float> audio;
+    std::vector<float> audio;  // one block's
     std::vector<uint8_t> bytes;
     std::vector<std::complex<float>> baseband;
     EngineLane lane;
@@ -96,11 +96,13 @@ void Channelise(IqSource& source, size_t firstCarrier, size_t carriers, const Su
         ParallelFor(static_cast<int>(channels.size()), threads, [&](int c, int w) {
             Worker& work = *workers[static_cast<size_t>(w)];
             Channel& ch = *channels[static_cast<size_t>(c)];
-            for (int j = 0; j < blocks; ++j)
+            // Each block's audio is converted while it is still in the cache.
+            for (int j = 0; j < blocks; ++j) {
+                const size_t at = static_cast<size_t>(j) * g.audioHop;
                 ch.tap.Render(spectra[static_cast<size_t>(j)].data(), firstBlock + j, work.scratch,
-                              work.audio.data() + static_cast<size_t>(j) * g.audioHop,
-                              work.baseband.data() + static_cast<size_t>(j) * g.basebandHop);
-            ToEngineSamples(work.audio.data(), audioCount, static_cast<float>(ch.gain), work.bytes.data());
+                              work.audio.data(), work.baseband.data() + static_cast<size_t>(j) * g.basebandHop);
+                ToEngineSamples(work.audio.data(), work.audio.size(), static_cast<float>(ch.gain), work.bytes.data() + at);
+            }
             ch.identifier.FeedAudio(work.lane, work.bytes.data(), audioCount);
             ch.identifier.FeedBaseband(work.lane, work.baseband.data(), basebandCount);
         });

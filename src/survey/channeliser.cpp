@@ -15,14 +15,17 @@ namespace {
 constexpr double kStopbandDb = 80.0;
 constexpr int kBlocksPerFilter = 8;  // the block is about this many filter lengths: ~88 % of it is new
 
-// The smallest number made of the factors 2, 3 and 5 that is at least n (FFTW is fastest there).
-int SmoothAtLeast(int n) {
-    for (int m = std::max(1, n);; ++m) {
-        int r = m;
-        for (int p : {2, 3, 5})
-            while (r % p == 0) r /= p;
-        if (r == 1) return m;
+// The smallest power of two, or three or five times one, that is at least n: FFTW's transforms
+// of such lengths cost about a quarter less per point than those of other lengths made of 2, 3
+// and 5 (10240 points against 10000, say).
+int FastLengthAtLeast(int n) {
+    int best = 0;
+    for (int odd : {1, 3, 5}) {
+        int m = odd;
+        while (m < n) m *= 2;
+        if (best == 0 || m < best) best = m;
     }
+    return best;
 }
 
 }  // namespace
@@ -43,7 +46,7 @@ ChannelGeometry ChooseChannelGeometry(int rate) {
     const int minHalf = static_cast<int>(std::ceil((kStopbandDb - 8.0) / (2.285 * transition) / 2.0));
     const int half = q * ((minHalf + q - 1) / q);
     g.filterLength = 2 * half + 1;
-    const int multiples = SmoothAtLeast((kBlocksPerFilter * g.filterLength + q - 1) / q);
+    const int multiples = FastLengthAtLeast((kBlocksPerFilter * g.filterLength + q - 1) / q);
     g.blockSize = q * multiples;
     g.hop = (g.blockSize - 2 * half) / q * q;
     const int64_t n = g.blockSize;

@@ -81,12 +81,17 @@ void SidebandCombiner::Slot(double value, const std::function<void(const double*
     for (size_t i = 0; i < lines_.size(); ++i) {
         const double* wr = &twiddleRe_[i * 128];
         const double* wi = &twiddleIm_[i * 128];
-        double sr = 0.0, si = 0.0;
-        for (int t = 0; t < 128; ++t) {
-            sr += frame[t] * wr[t];
-            si += frame[t] * wi[t];
+        // Four sums side by side: one chain of 128 additions would wait on each of them.
+        double sr[4] = {0.0, 0.0, 0.0, 0.0}, si[4] = {0.0, 0.0, 0.0, 0.0};
+        for (int t = 0; t < 128; t += 4) {
+            for (int k = 0; k < 4; ++k) {
+                sr[k] += frame[t + k] * wr[t + k];
+                si[k] += frame[t + k] * wi[t + k];
+            }
         }
-        row_[i] = sr * sr + si * si;
+        const double re = (sr[0] + sr[1]) + (sr[2] + sr[3]);
+        const double im = (si[0] + si[1]) + (si[2] + si[3]);
+        row_[i] = re * re + im * im;
     }
     onRow(row_.data());
 }
