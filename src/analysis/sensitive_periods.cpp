@@ -60,13 +60,21 @@ std::vector<PeriodPeak> TopRepetitions(const KeyingSpectrum& spectrum, double fM
         }
     };
     double previous = -1e300, beforePrevious = -1e300, previousF = 0.0;
-    for (long t = 0; t <= static_cast<long>(steps) + 1; ++t) {
+    constexpr int kLanes = KeyingSpectrum::kHarmonicLanes;
+    const long last = static_cast<long>(steps);
+    double trial[kLanes], sums[kLanes];
+    int counts[kLanes];
+    for (long t = 0; t <= last + 1; ++t) {
         double excess = -1e300;
         const double f0 = fMin + t * step;
-        if (t <= static_cast<long>(steps)) {
-            int count = 0;
-            const double sum = spectrum.HarmonicSum(f0, topHz, 0, count);
-            if (count >= 1) excess = (sum - count) / std::sqrt(static_cast<double>(count));
+        const int lane = static_cast<int>(t % kLanes);
+        if (lane == 0 && t <= last) {
+            for (int i = 0; i < kLanes; ++i) trial[i] = t + i <= last ? fMin + (t + i) * step : 0.0;
+            spectrum.HarmonicSums(trial, topHz, sums, counts);
+        }
+        if (t <= last) {
+            const int count = counts[lane];
+            if (count >= 1) excess = (sums[lane] - count) / std::sqrt(static_cast<double>(count));
         }
         // A local maximum of the scan (the ends count when higher than their one neighbour).
         if (previous > beforePrevious && previous >= excess && previous > -1e300) offer(previousF, previous);

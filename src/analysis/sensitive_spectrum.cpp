@@ -294,6 +294,32 @@ double KeyingSpectrum::HarmonicSum(double f0, double topHz, int skipMultiplesOf,
     return sum;
 }
 
+void KeyingSpectrum::HarmonicSums(const double (&f0)[kHarmonicLanes], double topHz, double (&sums)[kHarmonicLanes],
+                                  int (&counts)[kHarmonicLanes]) const {
+    double step[kHarmonicLanes];
+    int most = 0;
+    for (int i = 0; i < kHarmonicLanes; ++i) {
+        sums[i] = 0.0;
+        counts[i] = 0;
+        step[i] = 0.0;
+        if (!(f0[i] > 0.0) || !std::isfinite(f0[i]) || !(binHz_ > 0.0)) continue;
+        step[i] = f0[i] / binHz_;
+        int k = 1;
+        while (k * f0[i] <= topHz) ++k;
+        counts[i] = k - 1;
+        most = std::max(most, counts[i]);
+    }
+    const double size = static_cast<double>(power_.size());
+    const float* power = power_.data();
+    for (int k = 1; k <= most; ++k) {
+        for (int i = 0; i < kHarmonicLanes; ++i) {
+            if (k > counts[i]) continue;
+            const double bin = k * step[i] + 0.5;
+            if (bin < size) sums[i] += power[static_cast<size_t>(bin)];
+        }
+    }
+}
+
 double NoiseUnitsScore(double sum, int count) {
     if (count < 1 || !(sum >= 0.0)) return 0.0;
     const double v = 1.0 / (9.0 * count);

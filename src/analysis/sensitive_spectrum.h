@@ -78,6 +78,12 @@ public:
     // not above topHz, skipping the multiples of `skipMultiplesOf` when it is 2 or more;
     // count receives the number of harmonics summed.
     double HarmonicSum(double f0, double topHz, int skipMultiplesOf, int& count) const;
+    // HarmonicSum(f0[i], topHz, 0, counts[i]) for kHarmonicLanes trial frequencies at once,
+    // each sum exactly as HarmonicSum makes it: a scan's trials side by side, so that no
+    // trial's additions wait on another's.
+    static constexpr int kHarmonicLanes = 4;
+    void HarmonicSums(const double (&f0)[kHarmonicLanes], double topHz, double (&sums)[kHarmonicLanes],
+                      int (&counts)[kHarmonicLanes]) const;
 
 private:
     std::vector<float> power_;  // normalised power, bins 0 .. power_.size() - 1

@@ -56,20 +56,38 @@ double KeyingPrescreen::BestScore(const std::vector<double>& series, double rowR
     if (!(mostHarmonics >= 1.0)) return 0.0;
     const double step = 0.5 * binHz / mostHarmonics;
     const long steps = static_cast<long>(std::floor((fMax - fMin) / step));
-    double best = 0.0;
+    // The score grows with the sum for a given number of harmonics: the best sum of each
+    // number gives the best score, with one cube root per number instead of per trial.
+    bestSum_.assign(static_cast<size_t>(mostHarmonics) + 2, -1.0);
     const double* p = power_.data();
-    for (long t = 0; t <= steps; ++t) {
-        const double f0 = fMin + t * step;
-        const double binStep = f0 / binHz;
-        const int count = static_cast<int>(std::floor(kTopHz / f0 + 1e-12));
-        double sum = 0.0;
-        double bin = binStep + 0.5;
-        for (int k = 1; k <= count; ++k, bin += binStep) {
-            const int i = static_cast<int>(bin);
-            if (i < used) sum += p[i];
+    constexpr int kLanes = 4;  // trials side by side: no trial's additions wait on another's
+    for (long t = 0; t <= steps; t += kLanes) {
+        double bin[kLanes], binStep[kLanes], sum[kLanes] = {};
+        int count[kLanes];
+        int most = 0;
+        for (int l = 0; l < kLanes; ++l) {
+            const double f0 = fMin + (t + l) * step;
+            binStep[l] = f0 / binHz;
+            count[l] = t + l <= steps ? static_cast<int>(std::floor(kTopHz / f0 + 1e-12)) : 0;
+            bin[l] = binStep[l] + 0.5;
+            most = std::max(most, count[l]);
         }
-        if (count > 0) best = std::max(best, Score(sum, count));
+        for (int k = 1; k <= most; ++k) {
+            for (int l = 0; l < kLanes; ++l) {
+                if (k > count[l]) continue;
+                const int i = static_cast<int>(bin[l]);
+                if (i < used) sum[l] += p[i];
+                bin[l] += binStep[l];
+            }
+        }
+        for (int l = 0; l < kLanes; ++l) {
+            const size_t c = static_cast<size_t>(count[l]);
+            if (count[l] > 0 && c < bestSum_.size()) bestSum_[c] = std::max(bestSum_[c], sum[l]);
+        }
     }
+    double best = 0.0;
+    for (size_t c = 1; c < bestSum_.size(); ++c)
+        if (bestSum_[c] >= 0.0) best = std::max(best, Score(bestSum_[c], static_cast<int>(c)));
     return best;
 }
 

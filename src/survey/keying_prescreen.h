@@ -34,6 +34,7 @@ private:
     ComplexBuffer out_;
     SpectrumWork work_;
     std::vector<double> power_, block_, level_;
+    std::vector<double> bestSum_;  // by the number of harmonics summed
 };
 
 }  // namespace sorv

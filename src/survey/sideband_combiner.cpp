@@ -22,15 +22,20 @@ SidebandCombiner::SidebandCombiner(double carrierHz, double gain, std::vector<in
     // Two baseband samples make one slot; the engine's slot is the sum of 20 audio samples of
     // the tone, whose analytic amplitude is half the audio's: scaled alike, the rows compare.
     slotScale_ = gain * kDecimation / 4.0;
-    twiddleRe_.resize(lines_.size() * 128);
-    twiddleIm_.resize(lines_.size() * 128);
-    for (size_t i = 0; i < lines_.size(); ++i) {
+    const size_t n = lines_.size();
+    twiddle_.resize(64 * n * 2);
+    olderHalf_.assign(2 * n, 0.0);  // before the first frame is full the engine's ring holds zeros
+    newerHalf_.assign(2 * n, 0.0);
+    secondHalfSign_.resize(n);
+    for (size_t i = 0; i < n; ++i) {
         const int k = lines_[i] - kChannelCarrierLine;
-        for (int t = 0; t < 128; ++t) {
+        for (int t = 0; t < 64; ++t) {
             const std::complex<double> w = std::polar(0.7 / 128.0, -2.0 * M_PI * k * t / 128.0);
-            twiddleRe_[i * 128 + static_cast<size_t>(t)] = w.real();
-            twiddleIm_[i * 128 + static_cast<size_t>(t)] = w.imag();
+            twiddle_[(static_cast<size_t>(t) * n + i) * 2] = w.real();
+            twiddle_[(static_cast<size_t>(t) * n + i) * 2 + 1] = w.imag();
         }
+        // Slot t + 64 takes slot t's factor times exp(-i pi k).
+        secondHalfSign_[i] = k % 2 == 0 ? 1.0 : -1.0;
     }
 }
 
@@ -72,27 +77,23 @@ void SidebandCombiner::Add(const std::complex<float>* baseband, size_t count,
 }
 
 void SidebandCombiner::Slot(double value, const std::function<void(const double*)>& onRow) {
-    ring_[ringPos_] = value;
-    ringPos_ = (ringPos_ + 1) % 128;
+    half_[slots_ % kSlotsPerRow] = value;
     if (++slots_ % kSlotsPerRow != 0) return;
-    // The frame oldest first, from the slot that will be overwritten next.
-    double frame[128];
-    for (int t = 0; t < 128; ++t) frame[t] = ring_[(ringPos_ + t) % 128];
-    for (size_t i = 0; i < lines_.size(); ++i) {
-        const double* wr = &twiddleRe_[i * 128];
-        const double* wi = &twiddleIm_[i * 128];
-        // Four sums side by side: one chain of 128 additions would wait on each of them.
-        double sr[4] = {0.0, 0.0, 0.0, 0.0}, si[4] = {0.0, 0.0, 0.0, 0.0};
-        for (int t = 0; t < 128; t += 4) {
-            for (int k = 0; k < 4; ++k) {
-                sr[k] += frame[t + k] * wr[t + k];
-                si[k] += frame[t + k] * wi[t + k];
-            }
-        }
-        const double re = (sr[0] + sr[1]) + (sr[2] + sr[3]);
-        const double im = (si[0] + si[1]) + (si[2] + si[3]);
+    // The half just completed, all lines side by side (no line's sum waits on another's).
+    const size_t n = lines_.size();
+    double* sums = newerHalf_.data();
+    std::fill(sums, sums + 2 * n, 0.0);
+    for (int t = 0; t < kSlotsPerRow; ++t) {
+        const double x = half_[t];
+        const double* w = &twiddle_[static_cast<size_t>(t) * n * 2];
+        for (size_t j = 0; j < 2 * n; ++j) sums[j] += x * w[j];
+    }
+    for (size_t i = 0; i < n; ++i) {
+        const double re = olderHalf_[2 * i] + secondHalfSign_[i] * sums[2 * i];
+        const double im = olderHalf_[2 * i + 1] + secondHalfSign_[i] * sums[2 * i + 1];
         row_[i] = re * re + im * im;
     }
+    olderHalf_.swap(newerHalf_);
     onRow(row_.data());
 }
 

@@ -38,7 +38,12 @@ private:
     void Slot(double value, const std::function<void(const double*)>& onRow);
 
     std::vector<int> lines_;
-    std::vector<double> twiddleRe_, twiddleIm_;   // per line, 128 of them
+    // A frame is two halves of 64 slots, and each half is the newer of one row's frame and the
+    // older of the next: each line's sum over a half is made once and serves two rows.
+    // twiddle_[t * lines * 2 + 2 * i]: line i's factor for slot t of a half (re, im).
+    std::vector<double> twiddle_;
+    std::vector<double> olderHalf_, newerHalf_;   // per line, re and im
+    std::vector<double> secondHalfSign_;          // per line: its factor's turn over 64 slots
     std::complex<double> step_;                   // the carrier offset's rotation per sample
     std::complex<double> turn_{1.0, 0.0};
     std::complex<double> carrier_{0.0, 0.0};      // the carrier, smoothed
@@ -47,8 +52,7 @@ private:
     double slotScale_ = 0.0;
     uint64_t samples_ = 0;
     double pair_ = 0.0;
-    double ring_[128] = {};
-    int ringPos_ = 0;
+    double half_[64] = {};
     int slots_ = 0;
     std::vector<double> row_;
 };
