@@ -118,10 +118,13 @@ bool SensitiveSearch::Prepare() {
     lines_.Prepare(rows_);
     state_.assign(static_cast<size_t>(rows_.Lines()), LineState{});
     const int threads = std::clamp(settings_.threads, 1, 8);
-    std::vector<SpectrumWork> work(static_cast<size_t>(threads));
     if (threads == 1) {
-        AnalyseLines(0, 1, work[0]);
+        // Kept from one search to the next on this thread: the transform's tables for the
+        // same length are then made once, not for every search of a band's many line groups.
+        static thread_local SpectrumWork kept;
+        AnalyseLines(0, 1, kept);
     } else {
+        std::vector<SpectrumWork> work(static_cast<size_t>(threads));
         std::vector<std::thread> pool;
         for (int t = 0; t < threads; ++t)
             pool.emplace_back([this, t, threads, &work] { AnalyseLines(t, threads, work[static_cast<size_t>(t)]); });
