@@ -176,30 +176,61 @@ bool PrepareKeyingSeries(const double* series, int rows, double rowRate, double 
     return true;
 }
 
+namespace {
+
+// |X(k)|^2 for k < used of the real series work.re (n points), from the transform of its n/2
+// even and odd points as one complex series z: with Z(k) and C(k) = conj(Z(n/2 - k)),
+// X(k) = (Z + C) / 2 - i e^(-2 pi i k / n) (Z - C) / 2.
+void RealPower(SpectrumWork& work, int n, int used, std::vector<double>& power) {
+    const int h = n / 2;
+    work.evenRe.resize(static_cast<size_t>(h));
+    work.oddIm.resize(static_cast<size_t>(h));
+    for (int m = 0; m < h; ++m) {
+        work.evenRe[static_cast<size_t>(m)] = work.re[static_cast<size_t>(2 * m)];
+        work.oddIm[static_cast<size_t>(m)] = work.re[static_cast<size_t>(2 * m + 1)];
+    }
+    work.fft.Run(work.evenRe.data(), work.oddIm.data());
+    if (work.turnSize != n) {
+        work.turnSize = n;
+        work.turnRe.resize(static_cast<size_t>(h));
+        work.turnIm.resize(static_cast<size_t>(h));
+        for (int k = 0; k < h; ++k) {
+            work.turnRe[static_cast<size_t>(k)] = std::cos(6.283185307179586 * k / n);
+            work.turnIm[static_cast<size_t>(k)] = -std::sin(6.283185307179586 * k / n);
+        }
+    }
+    const double* zr = work.evenRe.data();
+    const double* zi = work.oddIm.data();
+    power.resize(static_cast<size_t>(used));
+    for (int k = 0; k < used; ++k) {
+        const int c = k == 0 ? 0 : h - k;
+        const double sr = 0.5 * (zr[k] + zr[c]), si = 0.5 * (zi[k] - zi[c]);   // (Z + C) / 2
+        const double dr = 0.5 * (zr[k] - zr[c]), di = 0.5 * (zi[k] + zi[c]);   // (Z - C) / 2
+        const double wr = work.turnRe[static_cast<size_t>(k)], wi = work.turnIm[static_cast<size_t>(k)];
+        // -i w (Z - C) / 2 = (wr di + wi dr) + i (wi di - wr dr)
+        const double xr = sr + wr * di + wi * dr;
+        const double xi = si + wi * di - wr * dr;
+        power[static_cast<size_t>(k)] = xr * xr + xi * xi;
+    }
+}
+
+}  // namespace
+
 bool KeyingSpectrum::Compute(const double* series, int rows, double rowRate, double topHz, SpectrumWork& work) {
     power_.clear();
     level_.clear();
     binHz_ = 0.0;
     rows_ = 0;
     KeyingSeries shape;
-    if (!PrepareKeyingSeries(series, rows, rowRate, topHz, work, shape) || !work.fft.Plan(shape.size)) return false;
+    if (!PrepareKeyingSeries(series, rows, rowRate, topHz, work, shape) || !work.fft.Plan(shape.size / 2)) return false;
     const int d = shape.decimation;
     const int n = shape.size;
     const double energy = shape.energy;
-    std::vector<double>& re = work.re;
-    std::vector<double>& im = work.im;
-    im.assign(static_cast<size_t>(n), 0.0);
-    work.fft.Run(re.data(), im.data());
-
     binHz_ = rowRate / d / n;
     const double wanted = std::ceil(topHz * 1.1 / binHz_) + 2.0;
     const int used = wanted < n / 2 ? static_cast<int>(wanted) : n / 2;
     std::vector<double>& raw = work.block;
-    raw.resize(static_cast<size_t>(used));
-    for (int k = 0; k < used; ++k) {
-        const size_t i = static_cast<size_t>(k);
-        raw[i] = re[i] * re[i] + im[i] * im[i];
-    }
+    RealPower(work, n, used, raw);
     rows_ = rows;
     energy_ = energy;
     std::vector<double> scratch;

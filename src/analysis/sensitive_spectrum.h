@@ -33,10 +33,15 @@ private:
     std::vector<int> reverse_;
 };
 
-// The transform and its work space, shared by the spectra of all the lines of a search.
+// The transform and its work space, shared by the spectra of all the lines of a search. A real
+// series of n points is transformed as n/2 complex ones (even points real, odd imaginary),
+// half the work of a complex transform of n.
 struct SpectrumWork {
     ComplexFft fft;
     std::vector<double> re, im, block;
+    std::vector<double> evenRe, oddIm;  // the half-length transform's input and output
+    std::vector<double> turnRe, turnIm;  // e^(-2 pi i k / n), k < n/2, for n = turnSize
+    int turnSize = 0;
     std::vector<double> filter;  // the low-pass for taking every decimation-th row
     std::vector<double> tapered;
     int decimation = 0;
