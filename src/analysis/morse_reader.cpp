@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <initializer_list>
+#include <string>
 #include <cmath>
+#include <limits>
 
 #include "analysis/sensitive_decoding.h"
 
@@ -176,7 +178,9 @@ public:
         list_.clear();
         floor_ = -1e300;
     }
-    bool Worth(double score) const { return list_.size() < kKept || score > floor_; }
+    bool Full() const { return list_.size() >= kKept; }
+    // The lowest kept score, once full.
+    double Floor() const { return floor_; }
     void Offer(const Candidate& c) {
         Keep(list_, c, kKept);
         if (list_.size() == kKept) {
@@ -191,6 +195,29 @@ private:
     double floor_ = -1e300;
 };
 
+// The symbols of at most L units from first key-down to last key-up, for each L, in table
+// order (the order in which the programme offers them decides between texts of equal score).
+// A letter that would run past the programme's end or the text's longest is never looked at.
+constexpr int kLongestSymbol = 19;  // units of the longest code, "-----"
+
+struct SymbolsWithin {
+    std::array<std::array<uint8_t, kSymbols>, kLongestSymbol + 1> list{};
+    std::array<int, kLongestSymbol + 1> count{};
+};
+
+const SymbolsWithin& SymbolsWithinUnits() {
+    static const SymbolsWithin table = [] {
+        SymbolsWithin t;
+        for (int limit = 0; limit <= kLongestSymbol; ++limit)
+            for (int s = 0; s < kSymbols; ++s)
+                if (Symbols()[static_cast<size_t>(s)].units <= limit)
+                    t.list[static_cast<size_t>(limit)][static_cast<size_t>(t.count[static_cast<size_t>(limit)]++)] =
+                        static_cast<uint8_t>(s);
+        return t;
+    }();
+    return table;
+}
+
 // The dynamic programme over the letters for one unit and one grid of starts.
 class LetterProgramme {
 public:
@@ -198,7 +225,6 @@ public:
     // within the trace, or only s = 0 when fixedStart), with its score: the sum of the trace
     // above the threshold over its key-downs.
     void Run(const TraceSums& sums, double unit, double t0, bool fixedStart, KeptTexts& kept) {
-        const Symbol* symbols = Symbols().data();
         const int n = sums.Length();
         const double circle = n / unit;                       // units around the trace
         const double longest = circle - kShortestIdentGap;    // a text's units at most
@@ -207,58 +233,55 @@ public:
         const int span = starts + static_cast<int>(std::ceil(longest)) + 4;
         const int units = std::min(span + 8, static_cast<int>(3.0 * n / unit) - 4);
         if (units <= starts) return;
-        dot_.resize(static_cast<size_t>(units));
-        dash_.resize(static_cast<size_t>(units));
-        for (int m = 0; m < units; ++m) {
-            const double at = t0 + m * unit;
-            const double base = sums.At(at);
-            dot_[static_cast<size_t>(m)] = sums.At(at + unit) - base;
-            dash_[static_cast<size_t>(m)] = sums.At(at + 3.0 * unit) - base;
-        }
-        // Letter scores at each unit.
-        letter_.assign(static_cast<size_t>(units) * kSymbols, -1e300);
-        for (int m = 0; m < units; ++m) {
-            for (int s = 0; s < kSymbols; ++s) {
-                const Symbol& y = symbols[s];
-                if (m + y.units > units) continue;
-                double v = 0.0;
-                for (int e = 0; e < y.elements; ++e) {
-                    const size_t at = static_cast<size_t>(m + y.offset[static_cast<size_t>(e)]);
-                    v += y.length[static_cast<size_t>(e)] == 1 ? dot_[at] : dash_[at];
-                }
-                letter_[static_cast<size_t>(m) * kSymbols + static_cast<size_t>(s)] = v;
-            }
-        }
+        ScoreLetters(sums, unit, t0, units);
         // cells[k][p]: the two best texts of k letters whose next letter would start at unit p.
         const size_t cellsPerLayer = static_cast<size_t>(units) + 1;
-        cells_.assign(static_cast<size_t>(kMostLetters + 1) * cellsPerLayer * 2, Entry{});
+        cells_.assign(static_cast<size_t>(kMostLetters) * cellsPerLayer * 2, Entry{});
         auto cell = [&](int k, int p) { return &cells_[(static_cast<size_t>(k) * cellsPerLayer + static_cast<size_t>(p)) * 2]; };
         for (int s = 0; s < starts; ++s) {
             Entry* c = cell(0, s);
             c[0] = Entry{0.0, s, 0, 0, true};
         }
+        const SymbolsWithin& within = SymbolsWithinUnits();
+        // A text's end may lie at most this many units after its start (end - start is whole).
+        const double reach = std::floor(longest);
+        bool full = kept.Full();
+        double floor = kept.Floor();
         for (int k = 0; k < kMostLetters; ++k) {
+            const bool last = k + 1 == kMostLetters;
             for (int p = 0; p < units; ++p) {
-                Entry* here = cell(k, p);
+                const Entry* here = cell(k, p);
+                const double* letter = &letter_[static_cast<size_t>(p) * kSymbols];
+                // Letters that leave room for the gap and another letter go on to the next layer.
+                const int carried = units - p - 4;
                 for (int e = 0; e < 2; ++e) {
                     const Entry& from = here[e];
                     if (!from.used) continue;
-                    for (int s = 0; s < kSymbols; ++s) {
-                        const Symbol& y = symbols[s];
-                        const int end = p + y.units;
-                        if (end > units || end - from.start > longest) continue;
-                        const double v = from.score + letter_[static_cast<size_t>(p) * kSymbols + static_cast<size_t>(s)];
-                        const Entry next{v, from.start, Append(from.text, k, s), from.elements + y.elements, true};
-                        if (next.elements >= 2 && kept.Worth(v)) {
+                    const double room = std::min(static_cast<double>(units - p), reach + static_cast<double>(from.start - p));
+                    if (!(room >= 1.0)) continue;
+                    // The last letter is only offered: when even the best letter here cannot
+                    // lift this text above the kept ones, none can.
+                    if (last && full && !(from.score + bestLetter_[static_cast<size_t>(p)] > floor)) continue;
+                    const int limit = room >= kLongestSymbol ? kLongestSymbol : static_cast<int>(room);
+                    const uint8_t* list = within.list[static_cast<size_t>(limit)].data();
+                    const int count = within.count[static_cast<size_t>(limit)];
+                    for (int i = 0; i < count; ++i) {
+                        const int s = list[i];
+                        const int length = symbolUnits_[static_cast<size_t>(s)];
+                        const double v = from.score + letter[s];
+                        const int elements = from.elements + symbolElements_[static_cast<size_t>(s)];
+                        const TextCode text = Append(from.text, k, s);
+                        if (elements >= 2 && (!full || v > floor)) {
                             Candidate c;
-                            c.text = next.text;
+                            c.text = text;
                             c.score = v;
                             c.timing.unit = unit;
                             c.timing.start = std::fmod(t0 + from.start * unit, static_cast<double>(n));
                             kept.Offer(c);
+                            full = kept.Full();
+                            floor = kept.Floor();
                         }
-                        const int q = end + 3;
-                        if (k + 1 < kMostLetters && q < units) Insert(cell(k + 1, q), next);
+                        if (!last && length <= carried) Insert(cell(k + 1, p + length + 3), Entry{v, from.start, text, elements, true});
                     }
                 }
             }
@@ -282,7 +305,94 @@ private:
         }
     }
 
-    std::vector<double> dot_, dash_, letter_;
+    // Each letter's score at each unit it fits from (the sum over its key-downs, in element
+    // order), and the best of them at each unit. Codes that begin alike share the sum over
+    // their common beginning: each prefix of a code adds its last element to its own prefix's
+    // sum, so every letter's sum is the one element by element, in the same order.
+    void ScoreLetters(const TraceSums& sums, double unit, double t0, int units) {
+        const CodePrefixes& prefixes = Prefixes();
+        dot_.resize(static_cast<size_t>(units));
+        dash_.resize(static_cast<size_t>(units));
+        for (int m = 0; m < units; ++m) {
+            const double at = t0 + m * unit;
+            const double base = sums.At(at);
+            dot_[static_cast<size_t>(m)] = sums.At(at + unit) - base;
+            dash_[static_cast<size_t>(m)] = sums.At(at + 3.0 * unit) - base;
+        }
+        for (int s = 0; s < kSymbols; ++s) {
+            symbolUnits_[static_cast<size_t>(s)] = Symbols()[static_cast<size_t>(s)].units;
+            symbolElements_[static_cast<size_t>(s)] = Symbols()[static_cast<size_t>(s)].elements;
+        }
+        letter_.resize(static_cast<size_t>(units) * kSymbols);
+        bestLetter_.resize(static_cast<size_t>(units));
+        std::array<double, CodePrefixes::kMost> sum{};
+        for (int m = 0; m < units; ++m) {
+            const int room = units - m;
+            for (int i = 0; i < prefixes.count; ++i) {
+                const CodePrefixes::Prefix& x = prefixes.prefix[static_cast<size_t>(i)];
+                if (x.units > room) continue;  // nor does any code it begins
+                const size_t at = static_cast<size_t>(m + x.offset);
+                sum[static_cast<size_t>(i)] =
+                    (x.parent < 0 ? 0.0 : sum[static_cast<size_t>(x.parent)]) + (x.dash ? dash_[at] : dot_[at]);
+            }
+            double best = -std::numeric_limits<double>::infinity();
+            double* letter = &letter_[static_cast<size_t>(m) * kSymbols];
+            for (int s = 0; s < kSymbols; ++s) {
+                if (symbolUnits_[static_cast<size_t>(s)] > room) continue;  // never looked at
+                const double v = sum[static_cast<size_t>(prefixes.ofSymbol[static_cast<size_t>(s)])];
+                letter[s] = v;
+                if (v > best) best = v;
+            }
+            bestLetter_[static_cast<size_t>(m)] = best;
+        }
+    }
+
+    // Every beginning of every code, each after its own beginning.
+    struct CodePrefixes {
+        static constexpr int kMost = 64;
+        struct Prefix {
+            int parent = -1;  // the prefix one element shorter; -1: none
+            int offset = 0;   // units from the letter's start to the last element
+            bool dash = false;
+            int units = 0;    // to the last element's end
+        };
+        std::array<Prefix, kMost> prefix{};
+        int count = 0;
+        std::array<int, kSymbols> ofSymbol{};
+    };
+    static const CodePrefixes& Prefixes() {
+        static const CodePrefixes table = [] {
+            CodePrefixes t;
+            std::array<std::string, CodePrefixes::kMost> code;
+            for (int s = 0; s < kSymbols; ++s) {
+                int parent = -1;
+                std::string c;
+                const Symbol& y = Symbols()[static_cast<size_t>(s)];
+                for (int e = 0; e < y.elements; ++e) {
+                    c += kCodes[s][e];
+                    int found = -1;
+                    for (int i = 0; i < t.count; ++i)
+                        if (code[static_cast<size_t>(i)] == c) found = i;
+                    if (found < 0) {
+                        found = t.count++;
+                        code[static_cast<size_t>(found)] = c;
+                        CodePrefixes::Prefix& x = t.prefix[static_cast<size_t>(found)];
+                        x.parent = parent;
+                        x.offset = y.offset[static_cast<size_t>(e)];
+                        x.dash = y.length[static_cast<size_t>(e)] == 3;
+                        x.units = x.offset + y.length[static_cast<size_t>(e)];
+                    }
+                    parent = found;
+                }
+                t.ofSymbol[static_cast<size_t>(s)] = parent;
+            }
+            return t;
+        }();
+        return table;
+    }
+
+    std::vector<double> dot_, dash_, letter_, bestLetter_;
+    std::array<int, kSymbols> symbolUnits_{}, symbolElements_{};
     std::vector<Entry> cells_;
 };
 
