@@ -262,6 +262,7 @@ public:
                     // The last letter is only offered: when even the best letter here cannot
                     // lift this text above the kept ones, none can.
                     if (last && full && !(from.score + bestLetter_[static_cast<size_t>(p)] > floor)) continue;
+                    if (full && bounded_ && !Promising(from.score, p, kMostLetters - k, floor)) continue;
                     const int limit = room >= kLongestSymbol ? kLongestSymbol : static_cast<int>(room);
                     const uint8_t* list = within.list[static_cast<size_t>(limit)].data();
                     const int count = within.count[static_cast<size_t>(limit)];
@@ -281,7 +282,10 @@ public:
                             full = kept.Full();
                             floor = kept.Floor();
                         }
-                        if (!last && length <= carried) Insert(cell(k + 1, p + length + 3), Entry{v, from.start, text, elements, true});
+                        if (last || length > carried) continue;
+                        const int q = p + length + 3;
+                        if (full && bounded_ && !Promising(v, q, kMostLetters - k - 1, floor)) continue;
+                        Insert(cell(k + 1, q), Entry{v, from.start, text, elements, true});
                     }
                 }
             }
@@ -296,6 +300,25 @@ private:
         int elements = 0;
         bool used = false;
     };
+    // Whether a text of this score whose next letter starts at unit p could, with up to
+    // `letters` more letters, score above the lowest kept text: none of its letters can score
+    // more than the best letter from p on. Only for scores free of overflow (bounded_).
+    //
+    // Passing over texts that cannot changes no text that is kept, nor the order in which they
+    // are offered: the kept list fills with the same texts in the same order, and a cell's two
+    // best texts that can still reach the list are the same ones (any text that can outscores
+    // every text that cannot), so what each cell passes on that can reach it is the same too.
+    // The lowest kept score only rises, so a text that cannot reach it now never will.
+    bool Promising(double score, int p, int letters, double floor) const {
+        const double best = bestFrom_[static_cast<size_t>(p)];
+        double reach = score + best, most = reach;
+        for (int j = 1; j < letters; ++j) {
+            reach += best;
+            most = std::max(most, reach);
+        }
+        return most > floor;
+    }
+
     static void Insert(Entry* c, const Entry& e) {
         if (!c[0].used || e.score > c[0].score) {
             if (c[0].used && c[0].text != e.text) c[1] = c[0];
@@ -345,6 +368,14 @@ private:
             }
             bestLetter_[static_cast<size_t>(m)] = best;
         }
+        bestFrom_.resize(static_cast<size_t>(units) + 1);
+        bestFrom_[static_cast<size_t>(units)] = -std::numeric_limits<double>::infinity();
+        for (int m = units - 1; m >= 0; --m)
+            bestFrom_[static_cast<size_t>(m)] = std::max(bestFrom_[static_cast<size_t>(m) + 1], bestLetter_[static_cast<size_t>(m)]);
+        // Sums of at most four letters of at most five elements of these cannot overflow.
+        bounded_ = true;
+        for (int m = 0; m < units; ++m)
+            bounded_ = bounded_ && std::fabs(dot_[static_cast<size_t>(m)]) <= 1e290 && std::fabs(dash_[static_cast<size_t>(m)]) <= 1e290;
     }
 
     // Every beginning of every code, each after its own beginning.
@@ -392,6 +423,8 @@ private:
     }
 
     std::vector<double> dot_, dash_, letter_, bestLetter_;
+    std::vector<double> bestFrom_;  // the best letter from each unit on
+    bool bounded_ = false;
     std::array<int, kSymbols> symbolUnits_{}, symbolElements_{};
     std::vector<Entry> cells_;
 };
@@ -588,13 +621,17 @@ double MorseUnits(const std::string& text) {
     return units;
 }
 
-std::vector<KeyInterval> MorseIntervals(const std::string& text, const MorseTiming& timing) {
-    std::vector<KeyInterval> out;
+namespace {
+
+// MorseIntervals into a vector the caller keeps; false for a text with a character that has
+// no code.
+bool MorseIntervalsInto(const std::string& text, const MorseTiming& timing, std::vector<KeyInterval>& out) {
+    out.clear();
     double units = 0.0;
     const double u = timing.unit;
     for (char c : text) {
         const int s = SymbolOf(c);
-        if (s < 0) return {};
+        if (s < 0) return false;
         const Symbol& y = Symbols()[static_cast<size_t>(s)];
         for (int e = 0; e < y.elements; ++e) {
             const double on = timing.start + (units + y.offset[static_cast<size_t>(e)]) * u;
@@ -604,22 +641,32 @@ std::vector<KeyInterval> MorseIntervals(const std::string& text, const MorseTimi
         }
         units += y.units + 3;
     }
-    return out;
+    return true;
 }
 
-void RenderMorse(const std::string& text, const MorseTiming& timing, const RowResponse* response, int length,
-                 std::vector<double>& out) {
-    RenderKeying(MorseIntervals(text, timing), response, length, out);
+// What the templates are built in, kept from one to the next: the reader renders hundreds of
+// them for every fold it reads.
+struct RenderScratch {
+    std::vector<KeyInterval> keys;
+    std::vector<double> amplitude;
+    std::vector<double> trace;
+};
+
+RenderScratch& Scratch() {
+    thread_local RenderScratch scratch;
+    return scratch;
 }
 
-void RenderKeying(const std::vector<KeyInterval>& keys, const RowResponse* response, int length,
-                  std::vector<double>& out) {
+void RenderKeyingWith(const std::vector<KeyInterval>& keys, const RowResponse* response, int length,
+                      std::vector<double>& amplitude, std::vector<double>& out) {
     out.assign(static_cast<size_t>(std::max(length, 0)), 0.0);
     if (length <= 0) return;
     const double window = response ? response->LengthRows() : 0.0;
     const double half = window / 2.0;
     const int subs = length * kSubSamples;
-    std::vector<double> amplitude(static_cast<size_t>(subs), 0.0);
+    amplitude.assign(static_cast<size_t>(subs), 0.0);
+    double* a = amplitude.data();
+    const bool smeared = response && window > 0.0;
     auto position = [](int k) { return (k + 0.5) / kSubSamples - 0.5; };  // in rows
     for (const KeyInterval& key : keys) {
         for (int wrap = -1; wrap <= 1; ++wrap) {
@@ -629,32 +676,59 @@ void RenderKeying(const std::vector<KeyInterval>& keys, const RowResponse* respo
             const double from = on - half - 1.0, to = off + half + 1.0;
             const int k0 = std::max(0, static_cast<int>(std::floor((from + 0.5) * kSubSamples)));
             const int k1 = std::min(subs - 1, static_cast<int>(std::ceil((to + 0.5) * kSubSamples)));
-            for (int k = k0; k <= k1; ++k) {
-                const double tau = position(k);
-                double share;
-                if (response && window > 0.0) {
-                    share = response->Cumulative(off - tau + half) - response->Cumulative(on - tau + half);
-                } else {
-                    share = tau >= on && tau < off ? 1.0 : 0.0;
+            if (smeared) {
+                for (int k = k0; k <= k1; ++k) {
+                    const double tau = position(k);
+                    a[k] += response->Cumulative(off - tau + half) - response->Cumulative(on - tau + half);
                 }
-                amplitude[static_cast<size_t>(k)] += share;
+            } else {
+                for (int k = k0; k <= k1; ++k) {
+                    const double tau = position(k);
+                    a[k] += tau >= on && tau < off ? 1.0 : 0.0;
+                }
             }
         }
     }
     for (int i = 0; i < length; ++i) {
         double sum = 0.0;
         for (int s = 0; s < kSubSamples; ++s) {
-            const double a = amplitude[static_cast<size_t>(i * kSubSamples + s)];
-            sum += a * a;
+            const double x = a[i * kSubSamples + s];
+            sum += x * x;
         }
         out[static_cast<size_t>(i)] = sum / kSubSamples;
     }
 }
 
+// The template of a text into out; false (out all key-up) for a text that has no code.
+void RenderMorseInto(const std::string& text, const MorseTiming& timing, const RowResponse* response, int length,
+                     std::vector<double>& out) {
+    RenderScratch& scratch = Scratch();
+    if (!MorseIntervalsInto(text, timing, scratch.keys)) scratch.keys.clear();
+    RenderKeyingWith(scratch.keys, response, length, scratch.amplitude, out);
+}
+
+}  // namespace
+
+std::vector<KeyInterval> MorseIntervals(const std::string& text, const MorseTiming& timing) {
+    std::vector<KeyInterval> out;
+    if (!MorseIntervalsInto(text, timing, out)) out.clear();
+    return out;
+}
+
+void RenderMorse(const std::string& text, const MorseTiming& timing, const RowResponse* response, int length,
+                 std::vector<double>& out) {
+    RenderMorseInto(text, timing, response, length, out);
+}
+
+void RenderKeying(const std::vector<KeyInterval>& keys, const RowResponse* response, int length,
+                  std::vector<double>& out) {
+    RenderKeyingWith(keys, response, length, Scratch().amplitude, out);
+}
+
 MorseFit FitMorse(const FoldedTrace& trace, const std::string& text, const MorseTiming& timing) {
     if (!Usable(trace) || !(timing.unit > 0.0)) return {};
-    std::vector<double> t;
-    RenderMorse(text, timing, trace.response, trace.Length(), t);
+    std::vector<double>& t = Scratch().trace;
+    RenderMorseInto(text, timing, trace.response, trace.Length(), t);
     return Fit(trace, t);
 }
 
