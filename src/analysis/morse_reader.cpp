@@ -300,9 +300,9 @@ private:
         int elements = 0;
         bool used = false;
     };
-    // Whether a text of this score whose next letter starts at unit p could, with up to
-    // `letters` more letters, score above the lowest kept text: none of its letters can score
-    // more than the best letter from p on. Only for scores free of overflow (bounded_).
+    // Whether a text of this score whose next letter starts at unit p could, with 1 to
+    // `letters` more letters, score above the lowest kept text. Only for scores free of
+    // overflow (bounded_); slack_ covers the rounding of the sums far over.
     //
     // Passing over texts that cannot changes no text that is kept, nor the order in which they
     // are offered: the kept list fills with the same texts in the same order, and a cell's two
@@ -310,13 +310,7 @@ private:
     // every text that cannot), so what each cell passes on that can reach it is the same too.
     // The lowest kept score only rises, so a text that cannot reach it now never will.
     bool Promising(double score, int p, int letters, double floor) const {
-        const double best = bestFrom_[static_cast<size_t>(p)];
-        double reach = score + best, most = reach;
-        for (int j = 1; j < letters; ++j) {
-            reach += best;
-            most = std::max(most, reach);
-        }
-        return most > floor;
+        return score + followers_[static_cast<size_t>(letters - 1)][static_cast<size_t>(p)] + slack_ > floor;
     }
 
     static void Insert(Entry* c, const Entry& e) {
@@ -368,14 +362,40 @@ private:
             }
             bestLetter_[static_cast<size_t>(m)] = best;
         }
-        bestFrom_.resize(static_cast<size_t>(units) + 1);
-        bestFrom_[static_cast<size_t>(units)] = -std::numeric_limits<double>::infinity();
-        for (int m = units - 1; m >= 0; --m)
-            bestFrom_[static_cast<size_t>(m)] = std::max(bestFrom_[static_cast<size_t>(m) + 1], bestLetter_[static_cast<size_t>(m)]);
         // Sums of at most four letters of at most five elements of these cannot overflow.
         bounded_ = true;
-        for (int m = 0; m < units; ++m)
+        double largest = 0.0;
+        for (int m = 0; m < units; ++m) {
             bounded_ = bounded_ && std::fabs(dot_[static_cast<size_t>(m)]) <= 1e290 && std::fabs(dash_[static_cast<size_t>(m)]) <= 1e290;
+            largest = std::max({largest, std::fabs(dot_[static_cast<size_t>(m)]), std::fabs(dash_[static_cast<size_t>(m)])});
+        }
+        if (!bounded_) return;
+        // No score of this programme is beyond four letters of five elements of the largest.
+        slack_ = 1e-9 * largest;
+        // followers[r-1][m]: the best 1 to r letters from unit m on (the first starting at m).
+        constexpr double kNone = -std::numeric_limits<double>::infinity();
+        std::array<double, kLongestSymbol + 1> bestOfLength{};
+        for (auto& f : followers_) f.assign(static_cast<size_t>(units), kNone);
+        for (int m = units - 1; m >= 0; --m) {
+            bestOfLength.fill(kNone);
+            const double* letter = &letter_[static_cast<size_t>(m) * kSymbols];
+            for (int s = 0; s < kSymbols; ++s) {
+                const int length = symbolUnits_[static_cast<size_t>(s)];
+                if (m + length > units) continue;
+                bestOfLength[static_cast<size_t>(length)] = std::max(bestOfLength[static_cast<size_t>(length)], letter[s]);
+            }
+            for (int r = 0; r < kMostLetters; ++r) {
+                double best = kNone;
+                for (int length = 1; length <= kLongestSymbol; length += 2) {
+                    const double a = bestOfLength[static_cast<size_t>(length)];
+                    if (a == kNone) continue;
+                    const int q = m + length + 3;
+                    const double more = r == 0 || q >= units ? kNone : followers_[static_cast<size_t>(r - 1)][static_cast<size_t>(q)];
+                    best = std::max(best, a + std::max(0.0, more));
+                }
+                followers_[static_cast<size_t>(r)][static_cast<size_t>(m)] = best;
+            }
+        }
     }
 
     // Every beginning of every code, each after its own beginning.
@@ -423,7 +443,8 @@ private:
     }
 
     std::vector<double> dot_, dash_, letter_, bestLetter_;
-    std::vector<double> bestFrom_;  // the best letter from each unit on
+    std::array<std::vector<double>, kMostLetters> followers_;
+    double slack_ = 0.0;
     bool bounded_ = false;
     std::array<int, kSymbols> symbolUnits_{}, symbolElements_{};
     std::vector<Entry> cells_;
