@@ -251,7 +251,6 @@ public:
             const bool last = k + 1 == kMostLetters;
             for (int p = 0; p < units; ++p) {
                 const Entry* here = cell(k, p);
-                const double* letter = &letter_[static_cast<size_t>(p) * kSymbols];
                 // Letters that leave room for the gap and another letter go on to the next layer.
                 const int carried = units - p - 4;
                 for (int e = 0; e < 2; ++e) {
@@ -262,14 +261,14 @@ public:
                     // The last letter is only offered: when even the best letter here cannot
                     // lift this text above the kept ones, none can.
                     if (last && full && !(from.score + bestLetter_[static_cast<size_t>(p)] > floor)) continue;
-                    if (full && bounded_ && !Promising(from.score, p, kMostLetters - k, floor)) continue;
+                    if (k > 0 && full && bounded_ && !Promising(from.score, p, kMostLetters - k, floor)) continue;
                     const int limit = room >= kLongestSymbol ? kLongestSymbol : static_cast<int>(room);
                     const uint8_t* list = within.list[static_cast<size_t>(limit)].data();
                     const int count = within.count[static_cast<size_t>(limit)];
                     for (int i = 0; i < count; ++i) {
                         const int s = list[i];
                         const int length = symbolUnits_[static_cast<size_t>(s)];
-                        const double v = from.score + letter[s];
+                        const double v = from.score + letterAt_[static_cast<size_t>(s)][p];
                         const int elements = from.elements + symbolElements_[static_cast<size_t>(s)];
                         const TextCode text = Append(from.text, k, s);
                         if (elements >= 2 && (!full || v > floor)) {
@@ -328,72 +327,75 @@ private:
     // sum, so every letter's sum is the one element by element, in the same order.
     void ScoreLetters(const TraceSums& sums, double unit, double t0, int units) {
         const CodePrefixes& prefixes = Prefixes();
-        dot_.resize(static_cast<size_t>(units));
-        dash_.resize(static_cast<size_t>(units));
+        const size_t length = static_cast<size_t>(units);
+        dot_.resize(length);
+        dash_.resize(length);
         for (int m = 0; m < units; ++m) {
             const double at = t0 + m * unit;
             const double base = sums.At(at);
             dot_[static_cast<size_t>(m)] = sums.At(at + unit) - base;
             dash_[static_cast<size_t>(m)] = sums.At(at + 3.0 * unit) - base;
         }
+        // prefixSums_[i * units + m]: prefix i's sum from unit m, where it fits.
+        prefixSums_.resize(static_cast<size_t>(prefixes.count) * length);
+        for (int i = 0; i < prefixes.count; ++i) {
+            const CodePrefixes::Prefix& x = prefixes.prefix[static_cast<size_t>(i)];
+            double* sum = &prefixSums_[static_cast<size_t>(i) * length];
+            const double* element = (x.dash ? dash_ : dot_).data() + x.offset;
+            const int fits = units - x.units;  // from units 0 .. fits
+            if (x.parent < 0) {
+                for (int m = 0; m <= fits; ++m) sum[m] = 0.0 + element[m];
+            } else {
+                const double* before = &prefixSums_[static_cast<size_t>(x.parent) * length];
+                for (int m = 0; m <= fits; ++m) sum[m] = before[m] + element[m];
+            }
+        }
+        constexpr double kNone = -std::numeric_limits<double>::infinity();
+        bestLetter_.assign(length, kNone);
         for (int s = 0; s < kSymbols; ++s) {
             symbolUnits_[static_cast<size_t>(s)] = Symbols()[static_cast<size_t>(s)].units;
             symbolElements_[static_cast<size_t>(s)] = Symbols()[static_cast<size_t>(s)].elements;
-        }
-        letter_.resize(static_cast<size_t>(units) * kSymbols);
-        bestLetter_.resize(static_cast<size_t>(units));
-        std::array<double, CodePrefixes::kMost> sum{};
-        for (int m = 0; m < units; ++m) {
-            const int room = units - m;
-            for (int i = 0; i < prefixes.count; ++i) {
-                const CodePrefixes::Prefix& x = prefixes.prefix[static_cast<size_t>(i)];
-                if (x.units > room) continue;  // nor does any code it begins
-                const size_t at = static_cast<size_t>(m + x.offset);
-                sum[static_cast<size_t>(i)] =
-                    (x.parent < 0 ? 0.0 : sum[static_cast<size_t>(x.parent)]) + (x.dash ? dash_[at] : dot_[at]);
-            }
-            double best = -std::numeric_limits<double>::infinity();
-            double* letter = &letter_[static_cast<size_t>(m) * kSymbols];
-            for (int s = 0; s < kSymbols; ++s) {
-                if (symbolUnits_[static_cast<size_t>(s)] > room) continue;  // never looked at
-                const double v = sum[static_cast<size_t>(prefixes.ofSymbol[static_cast<size_t>(s)])];
-                letter[s] = v;
-                if (v > best) best = v;
-            }
-            bestLetter_[static_cast<size_t>(m)] = best;
+            letterAt_[static_cast<size_t>(s)] = &prefixSums_[static_cast<size_t>(prefixes.ofSymbol[static_cast<size_t>(s)]) * length];
+            const double* letter = letterAt_[static_cast<size_t>(s)];
+            const int fits = units - symbolUnits_[static_cast<size_t>(s)];
+            for (int m = 0; m <= fits; ++m)
+                if (letter[m] > bestLetter_[static_cast<size_t>(m)]) bestLetter_[static_cast<size_t>(m)] = letter[m];
         }
         // Sums of at most four letters of at most five elements of these cannot overflow.
         bounded_ = true;
         double largest = 0.0;
         for (int m = 0; m < units; ++m) {
-            bounded_ = bounded_ && std::fabs(dot_[static_cast<size_t>(m)]) <= 1e290 && std::fabs(dash_[static_cast<size_t>(m)]) <= 1e290;
-            largest = std::max({largest, std::fabs(dot_[static_cast<size_t>(m)]), std::fabs(dash_[static_cast<size_t>(m)])});
+            const double a = std::fabs(dot_[static_cast<size_t>(m)]), b = std::fabs(dash_[static_cast<size_t>(m)]);
+            bounded_ = bounded_ && a <= 1e290 && b <= 1e290;
+            largest = std::max({largest, a, b});
         }
         if (!bounded_) return;
         // No score of this programme is beyond four letters of five elements of the largest.
         slack_ = 1e-9 * largest;
-        // followers[r-1][m]: the best 1 to r letters from unit m on (the first starting at m).
-        constexpr double kNone = -std::numeric_limits<double>::infinity();
-        std::array<double, kLongestSymbol + 1> bestOfLength{};
-        for (auto& f : followers_) f.assign(static_cast<size_t>(units), kNone);
-        for (int m = units - 1; m >= 0; --m) {
-            bestOfLength.fill(kNone);
-            const double* letter = &letter_[static_cast<size_t>(m) * kSymbols];
-            for (int s = 0; s < kSymbols; ++s) {
-                const int length = symbolUnits_[static_cast<size_t>(s)];
-                if (m + length > units) continue;
-                bestOfLength[static_cast<size_t>(length)] = std::max(bestOfLength[static_cast<size_t>(length)], letter[s]);
-            }
-            for (int r = 0; r < kMostLetters; ++r) {
-                double best = kNone;
-                for (int length = 1; length <= kLongestSymbol; length += 2) {
-                    const double a = bestOfLength[static_cast<size_t>(length)];
-                    if (a == kNone) continue;
-                    const int q = m + length + 3;
-                    const double more = r == 0 || q >= units ? kNone : followers_[static_cast<size_t>(r - 1)][static_cast<size_t>(q)];
-                    best = std::max(best, a + std::max(0.0, more));
+        // followers[r-1][m]: the best 1 to r letters from unit m on (the first starting at m),
+        // from the best letter of each length at each unit.
+        constexpr int kLengths = (kLongestSymbol + 1) / 2;  // codes are 1, 3, .. 19 units long
+        bestOfLength_.assign(static_cast<size_t>(kLengths) * length, kNone);
+        for (int s = 0; s < kSymbols; ++s) {
+            const int units_s = symbolUnits_[static_cast<size_t>(s)];
+            double* best = &bestOfLength_[static_cast<size_t>(units_s / 2) * length];
+            const double* letter = letterAt_[static_cast<size_t>(s)];
+            for (int m = 0; m <= units - units_s; ++m)
+                if (letter[m] > best[m]) best[m] = letter[m];
+        }
+        followers_[0] = bestLetter_;
+        for (int r = 1; r < kFollowed; ++r) {
+            std::vector<double>& now = followers_[static_cast<size_t>(r)];
+            const std::vector<double>& after = followers_[static_cast<size_t>(r - 1)];
+            now.assign(length, kNone);
+            for (int g = 0; g < kLengths; ++g) {
+                const int units_g = 2 * g + 1;
+                const double* best = &bestOfLength_[static_cast<size_t>(g) * length];
+                for (int m = 0; m <= units - units_g; ++m) {
+                    const int q = m + units_g + 3;
+                    const double more = q < units ? std::max(0.0, after[static_cast<size_t>(q)]) : 0.0;
+                    now[static_cast<size_t>(m)] = std::max(now[static_cast<size_t>(m)], best[m] + more);
                 }
-                followers_[static_cast<size_t>(r)][static_cast<size_t>(m)] = best;
             }
         }
     }
@@ -442,8 +444,10 @@ private:
         return table;
     }
 
-    std::vector<double> dot_, dash_, letter_, bestLetter_;
-    std::array<std::vector<double>, kMostLetters> followers_;
+    std::vector<double> dot_, dash_, prefixSums_, bestLetter_, bestOfLength_;
+    std::array<const double*, kSymbols> letterAt_{};  // each symbol's row of prefixSums_
+    static constexpr int kFollowed = kMostLetters - 1;  // letters after the first, at most
+    std::array<std::vector<double>, kFollowed> followers_;
     double slack_ = 0.0;
     bool bounded_ = false;
     std::array<int, kSymbols> symbolUnits_{}, symbolElements_{};
