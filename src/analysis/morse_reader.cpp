@@ -699,6 +699,8 @@ void RenderKeyingWith(const std::vector<KeyInterval>& keys, const RowResponse* r
             const double off = key.off + wrap * length;
             // Rows whose window touches the key-down.
             const double from = on - half - 1.0, to = off + half + 1.0;
+            // Most wrapped copies lie wholly outside the trace (no sub-sample from k0 to k1).
+            if ((to + 0.5) * kSubSamples <= -1.0 || (from + 0.5) * kSubSamples >= subs) continue;
             const int k0 = std::max(0, static_cast<int>(std::floor((from + 0.5) * kSubSamples)));
             const int k1 = std::min(subs - 1, static_cast<int>(std::ceil((to + 0.5) * kSubSamples)));
             if (smeared) {
