@@ -351,15 +351,25 @@ private:
             }
         }
         constexpr double kNone = -std::numeric_limits<double>::infinity();
-        bestLetter_.assign(length, kNone);
+        // The best letter of each length at each unit (codes are 1, 3, .. 19 units long), and
+        // the best of all.
+        constexpr int kLengths = (kLongestSymbol + 1) / 2;
+        bestOfLength_.assign(static_cast<size_t>(kLengths) * length, kNone);
         for (int s = 0; s < kSymbols; ++s) {
-            symbolUnits_[static_cast<size_t>(s)] = Symbols()[static_cast<size_t>(s)].units;
+            const int units_s = Symbols()[static_cast<size_t>(s)].units;
+            symbolUnits_[static_cast<size_t>(s)] = units_s;
             symbolElements_[static_cast<size_t>(s)] = Symbols()[static_cast<size_t>(s)].elements;
             letterAt_[static_cast<size_t>(s)] = &prefixSums_[static_cast<size_t>(prefixes.ofSymbol[static_cast<size_t>(s)]) * length];
+            double* best = &bestOfLength_[static_cast<size_t>(units_s / 2) * length];
             const double* letter = letterAt_[static_cast<size_t>(s)];
-            const int fits = units - symbolUnits_[static_cast<size_t>(s)];
-            for (int m = 0; m <= fits; ++m)
-                if (letter[m] > bestLetter_[static_cast<size_t>(m)]) bestLetter_[static_cast<size_t>(m)] = letter[m];
+            for (int m = 0; m <= units - units_s; ++m)
+                if (letter[m] > best[m]) best[m] = letter[m];
+        }
+        bestLetter_.assign(length, kNone);
+        for (int g = 0; g < kLengths; ++g) {
+            const double* best = &bestOfLength_[static_cast<size_t>(g) * length];
+            for (int m = 0; m < units; ++m)
+                if (best[m] > bestLetter_[static_cast<size_t>(m)]) bestLetter_[static_cast<size_t>(m)] = best[m];
         }
         // Sums of at most four letters of at most five elements of these cannot overflow.
         bounded_ = true;
@@ -372,17 +382,7 @@ private:
         if (!bounded_) return;
         // No score of this programme is beyond four letters of five elements of the largest.
         slack_ = 1e-9 * largest;
-        // followers[r-1][m]: the best 1 to r letters from unit m on (the first starting at m),
-        // from the best letter of each length at each unit.
-        constexpr int kLengths = (kLongestSymbol + 1) / 2;  // codes are 1, 3, .. 19 units long
-        bestOfLength_.assign(static_cast<size_t>(kLengths) * length, kNone);
-        for (int s = 0; s < kSymbols; ++s) {
-            const int units_s = symbolUnits_[static_cast<size_t>(s)];
-            double* best = &bestOfLength_[static_cast<size_t>(units_s / 2) * length];
-            const double* letter = letterAt_[static_cast<size_t>(s)];
-            for (int m = 0; m <= units - units_s; ++m)
-                if (letter[m] > best[m]) best[m] = letter[m];
-        }
+        // followers[r-1][m]: the best 1 to r letters from unit m on (the first starting at m).
         followers_[0] = bestLetter_;
         for (int r = 1; r < kFollowed; ++r) {
             std::vector<double>& now = followers_[static_cast<size_t>(r)];
