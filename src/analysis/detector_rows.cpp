@@ -24,15 +24,6 @@ void RowResponse::SetRectangular(double lengthRows) {
     Set(std::vector<double>(static_cast<size_t>(taps), 1.0), lengthRows);
 }
 
-double RowResponse::Cumulative(double x) const {
-    if (!(length_ > 0.0) || !(x > 0.0)) return 0.0;
-    if (x >= length_) return 1.0;
-    const double position = x / length_ * static_cast<double>(weights_.size());
-    const size_t k = static_cast<size_t>(position);
-    const double f = position - static_cast<double>(k);
-    return cumulative_[k] + f * (cumulative_[k + 1] - cumulative_[k]);
-}
-
 double RowResponse::PowerCorrelation(int lag) const {
     if (weights_.empty() || !(length_ > 0.0)) return lag == 0 ? 1.0 : 0.0;
     const double tapsPerRow = static_cast<double>(weights_.size()) / length_;

@@ -28,8 +28,16 @@ public:
 
     double LengthRows() const { return length_; }
     // Share of a row's amplitude from the part of its window before x rows from the window's
-    // start: 0 for x <= 0, 1 for x >= LengthRows().
-    double Cumulative(double x) const;
+    // start: 0 for x <= 0, 1 for x >= LengthRows(). Inline: the reader's templates call it
+    // twice for every sub-sample of every key-down.
+    double Cumulative(double x) const {
+        if (!(length_ > 0.0) || !(x > 0.0)) return 0.0;
+        if (x >= length_) return 1.0;
+        const double position = x / length_ * static_cast<double>(weights_.size());
+        const size_t k = static_cast<size_t>(position);
+        const double f = position - static_cast<double>(k);
+        return cumulative_[k] + f * (cumulative_[k + 1] - cumulative_[k]);
+    }
     // Correlation of two noise rows' powers `lag` rows apart (the square of their amplitudes'
     // correlation, for Gaussian noise).
     double PowerCorrelation(int lag) const;

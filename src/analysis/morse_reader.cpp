@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <initializer_list>
+#include <string>
 #include <cmath>
+#include <limits>
 
 #include "analysis/sensitive_decoding.h"
 
@@ -176,7 +178,9 @@ public:
         list_.clear();
         floor_ = -1e300;
     }
-    bool Worth(double score) const { return list_.size() < kKept || score > floor_; }
+    bool Full() const { return list_.size() >= kKept; }
+    // The lowest kept score, once full.
+    double Floor() const { return floor_; }
     void Offer(const Candidate& c) {
         Keep(list_, c, kKept);
         if (list_.size() == kKept) {
@@ -191,6 +195,29 @@ private:
     double floor_ = -1e300;
 };
 
+// The symbols of at most L units from first key-down to last key-up, for each L, in table
+// order (the order in which the programme offers them decides between texts of equal score).
+// A letter that would run past the programme's end or the text's longest is never looked at.
+constexpr int kLongestSymbol = 19;  // units of the longest code, "-----"
+
+struct SymbolsWithin {
+    std::array<std::array<uint8_t, kSymbols>, kLongestSymbol + 1> list{};
+    std::array<int, kLongestSymbol + 1> count{};
+};
+
+const SymbolsWithin& SymbolsWithinUnits() {
+    static const SymbolsWithin table = [] {
+        SymbolsWithin t;
+        for (int limit = 0; limit <= kLongestSymbol; ++limit)
+            for (int s = 0; s < kSymbols; ++s)
+                if (Symbols()[static_cast<size_t>(s)].units <= limit)
+                    t.list[static_cast<size_t>(limit)][static_cast<size_t>(t.count[static_cast<size_t>(limit)]++)] =
+                        static_cast<uint8_t>(s);
+        return t;
+    }();
+    return table;
+}
+
 // The dynamic programme over the letters for one unit and one grid of starts.
 class LetterProgramme {
 public:
@@ -198,7 +225,6 @@ public:
     // within the trace, or only s = 0 when fixedStart), with its score: the sum of the trace
     // above the threshold over its key-downs.
     void Run(const TraceSums& sums, double unit, double t0, bool fixedStart, KeptTexts& kept) {
-        const Symbol* symbols = Symbols().data();
         const int n = sums.Length();
         const double circle = n / unit;                       // units around the trace
         const double longest = circle - kShortestIdentGap;    // a text's units at most
@@ -207,58 +233,58 @@ public:
         const int span = starts + static_cast<int>(std::ceil(longest)) + 4;
         const int units = std::min(span + 8, static_cast<int>(3.0 * n / unit) - 4);
         if (units <= starts) return;
-        dot_.resize(static_cast<size_t>(units));
-        dash_.resize(static_cast<size_t>(units));
-        for (int m = 0; m < units; ++m) {
-            const double at = t0 + m * unit;
-            const double base = sums.At(at);
-            dot_[static_cast<size_t>(m)] = sums.At(at + unit) - base;
-            dash_[static_cast<size_t>(m)] = sums.At(at + 3.0 * unit) - base;
-        }
-        // Letter scores at each unit.
-        letter_.assign(static_cast<size_t>(units) * kSymbols, -1e300);
-        for (int m = 0; m < units; ++m) {
-            for (int s = 0; s < kSymbols; ++s) {
-                const Symbol& y = symbols[s];
-                if (m + y.units > units) continue;
-                double v = 0.0;
-                for (int e = 0; e < y.elements; ++e) {
-                    const size_t at = static_cast<size_t>(m + y.offset[static_cast<size_t>(e)]);
-                    v += y.length[static_cast<size_t>(e)] == 1 ? dot_[at] : dash_[at];
-                }
-                letter_[static_cast<size_t>(m) * kSymbols + static_cast<size_t>(s)] = v;
-            }
-        }
+        ScoreLetters(sums, unit, t0, units);
         // cells[k][p]: the two best texts of k letters whose next letter would start at unit p.
         const size_t cellsPerLayer = static_cast<size_t>(units) + 1;
-        cells_.assign(static_cast<size_t>(kMostLetters + 1) * cellsPerLayer * 2, Entry{});
+        cells_.assign(static_cast<size_t>(kMostLetters) * cellsPerLayer * 2, Entry{});
         auto cell = [&](int k, int p) { return &cells_[(static_cast<size_t>(k) * cellsPerLayer + static_cast<size_t>(p)) * 2]; };
         for (int s = 0; s < starts; ++s) {
             Entry* c = cell(0, s);
             c[0] = Entry{0.0, s, 0, 0, true};
         }
+        const SymbolsWithin& within = SymbolsWithinUnits();
+        // A text's end may lie at most this many units after its start (end - start is whole).
+        const double reach = std::floor(longest);
+        bool full = kept.Full();
+        double floor = kept.Floor();
         for (int k = 0; k < kMostLetters; ++k) {
+            const bool last = k + 1 == kMostLetters;
             for (int p = 0; p < units; ++p) {
-                Entry* here = cell(k, p);
+                const Entry* here = cell(k, p);
+                // Letters that leave room for the gap and another letter go on to the next layer.
+                const int carried = units - p - 4;
                 for (int e = 0; e < 2; ++e) {
                     const Entry& from = here[e];
                     if (!from.used) continue;
-                    for (int s = 0; s < kSymbols; ++s) {
-                        const Symbol& y = symbols[s];
-                        const int end = p + y.units;
-                        if (end > units || end - from.start > longest) continue;
-                        const double v = from.score + letter_[static_cast<size_t>(p) * kSymbols + static_cast<size_t>(s)];
-                        const Entry next{v, from.start, Append(from.text, k, s), from.elements + y.elements, true};
-                        if (next.elements >= 2 && kept.Worth(v)) {
+                    const double room = std::min(static_cast<double>(units - p), reach + static_cast<double>(from.start - p));
+                    if (!(room >= 1.0)) continue;
+                    // The last letter is only offered: when even the best letter here cannot
+                    // lift this text above the kept ones, none can.
+                    if (last && full && !(from.score + bestLetter_[static_cast<size_t>(p)] > floor)) continue;
+                    if (k > 0 && full && bounded_ && !Promising(from.score, p, kMostLetters - k, floor)) continue;
+                    const int limit = room >= kLongestSymbol ? kLongestSymbol : static_cast<int>(room);
+                    const uint8_t* list = within.list[static_cast<size_t>(limit)].data();
+                    const int count = within.count[static_cast<size_t>(limit)];
+                    for (int i = 0; i < count; ++i) {
+                        const int s = list[i];
+                        const int length = symbolUnits_[static_cast<size_t>(s)];
+                        const double v = from.score + letterAt_[static_cast<size_t>(s)][p];
+                        const int elements = from.elements + symbolElements_[static_cast<size_t>(s)];
+                        const TextCode text = Append(from.text, k, s);
+                        if (elements >= 2 && (!full || v > floor)) {
                             Candidate c;
-                            c.text = next.text;
+                            c.text = text;
                             c.score = v;
                             c.timing.unit = unit;
                             c.timing.start = std::fmod(t0 + from.start * unit, static_cast<double>(n));
                             kept.Offer(c);
+                            full = kept.Full();
+                            floor = kept.Floor();
                         }
-                        const int q = end + 3;
-                        if (k + 1 < kMostLetters && q < units) Insert(cell(k + 1, q), next);
+                        if (last || length > carried) continue;
+                        const int q = p + length + 3;
+                        if (full && bounded_ && !Promising(v, q, kMostLetters - k - 1, floor)) continue;
+                        Insert(cell(k + 1, q), Entry{v, from.start, text, elements, true});
                     }
                 }
             }
@@ -273,6 +299,19 @@ private:
         int elements = 0;
         bool used = false;
     };
+    // Whether a text of this score whose next letter starts at unit p could, with 1 to
+    // `letters` more letters, score above the lowest kept text. Only for scores free of
+    // overflow (bounded_); slack_ covers the rounding of the sums far over.
+    //
+    // Passing over texts that cannot changes no text that is kept, nor the order in which they
+    // are offered: the kept list fills with the same texts in the same order, and a cell's two
+    // best texts that can still reach the list are the same ones (any text that can outscores
+    // every text that cannot), so what each cell passes on that can reach it is the same too.
+    // The lowest kept score only rises, so a text that cannot reach it now never will.
+    bool Promising(double score, int p, int letters, double floor) const {
+        return score + followers_[static_cast<size_t>(letters - 1)][static_cast<size_t>(p)] + slack_ > floor;
+    }
+
     static void Insert(Entry* c, const Entry& e) {
         if (!c[0].used || e.score > c[0].score) {
             if (c[0].used && c[0].text != e.text) c[1] = c[0];
@@ -282,7 +321,136 @@ private:
         }
     }
 
-    std::vector<double> dot_, dash_, letter_;
+    // Each letter's score at each unit it fits from (the sum over its key-downs, in element
+    // order), and the best of them at each unit. Codes that begin alike share the sum over
+    // their common beginning: each prefix of a code adds its last element to its own prefix's
+    // sum, so every letter's sum is the one element by element, in the same order.
+    void ScoreLetters(const TraceSums& sums, double unit, double t0, int units) {
+        const CodePrefixes& prefixes = Prefixes();
+        const size_t length = static_cast<size_t>(units);
+        dot_.resize(length);
+        dash_.resize(length);
+        for (int m = 0; m < units; ++m) {
+            const double at = t0 + m * unit;
+            const double base = sums.At(at);
+            dot_[static_cast<size_t>(m)] = sums.At(at + unit) - base;
+            dash_[static_cast<size_t>(m)] = sums.At(at + 3.0 * unit) - base;
+        }
+        // prefixSums_[i * units + m]: prefix i's sum from unit m, where it fits.
+        prefixSums_.resize(static_cast<size_t>(prefixes.count) * length);
+        for (int i = 0; i < prefixes.count; ++i) {
+            const CodePrefixes::Prefix& x = prefixes.prefix[static_cast<size_t>(i)];
+            double* sum = &prefixSums_[static_cast<size_t>(i) * length];
+            const double* element = (x.dash ? dash_ : dot_).data() + x.offset;
+            const int fits = units - x.units;  // from units 0 .. fits
+            if (x.parent < 0) {
+                for (int m = 0; m <= fits; ++m) sum[m] = 0.0 + element[m];
+            } else {
+                const double* before = &prefixSums_[static_cast<size_t>(x.parent) * length];
+                for (int m = 0; m <= fits; ++m) sum[m] = before[m] + element[m];
+            }
+        }
+        constexpr double kNone = -std::numeric_limits<double>::infinity();
+        // The best letter of each length at each unit (codes are 1, 3, .. 19 units long), and
+        // the best of all.
+        constexpr int kLengths = (kLongestSymbol + 1) / 2;
+        bestOfLength_.assign(static_cast<size_t>(kLengths) * length, kNone);
+        for (int s = 0; s < kSymbols; ++s) {
+            const int units_s = Symbols()[static_cast<size_t>(s)].units;
+            symbolUnits_[static_cast<size_t>(s)] = units_s;
+            symbolElements_[static_cast<size_t>(s)] = Symbols()[static_cast<size_t>(s)].elements;
+            letterAt_[static_cast<size_t>(s)] = &prefixSums_[static_cast<size_t>(prefixes.ofSymbol[static_cast<size_t>(s)]) * length];
+            double* best = &bestOfLength_[static_cast<size_t>(units_s / 2) * length];
+            const double* letter = letterAt_[static_cast<size_t>(s)];
+            for (int m = 0; m <= units - units_s; ++m)
+                if (letter[m] > best[m]) best[m] = letter[m];
+        }
+        bestLetter_.assign(length, kNone);
+        for (int g = 0; g < kLengths; ++g) {
+            const double* best = &bestOfLength_[static_cast<size_t>(g) * length];
+            for (int m = 0; m < units; ++m)
+                if (best[m] > bestLetter_[static_cast<size_t>(m)]) bestLetter_[static_cast<size_t>(m)] = best[m];
+        }
+        // Sums of at most four letters of at most five elements of these cannot overflow.
+        bounded_ = true;
+        double largest = 0.0;
+        for (int m = 0; m < units; ++m) {
+            const double a = std::fabs(dot_[static_cast<size_t>(m)]), b = std::fabs(dash_[static_cast<size_t>(m)]);
+            bounded_ = bounded_ && a <= 1e290 && b <= 1e290;
+            largest = std::max({largest, a, b});
+        }
+        if (!bounded_) return;
+        // No score of this programme is beyond four letters of five elements of the largest.
+        slack_ = 1e-9 * largest;
+        // followers[r-1][m]: the best 1 to r letters from unit m on (the first starting at m).
+        followers_[0] = bestLetter_;
+        for (int r = 1; r < kFollowed; ++r) {
+            std::vector<double>& now = followers_[static_cast<size_t>(r)];
+            const std::vector<double>& after = followers_[static_cast<size_t>(r - 1)];
+            now.assign(length, kNone);
+            for (int g = 0; g < kLengths; ++g) {
+                const int units_g = 2 * g + 1;
+                const double* best = &bestOfLength_[static_cast<size_t>(g) * length];
+                for (int m = 0; m <= units - units_g; ++m) {
+                    const int q = m + units_g + 3;
+                    const double more = q < units ? std::max(0.0, after[static_cast<size_t>(q)]) : 0.0;
+                    now[static_cast<size_t>(m)] = std::max(now[static_cast<size_t>(m)], best[m] + more);
+                }
+            }
+        }
+    }
+
+    // Every beginning of every code, each after its own beginning.
+    struct CodePrefixes {
+        static constexpr int kMost = 64;
+        struct Prefix {
+            int parent = -1;  // the prefix one element shorter; -1: none
+            int offset = 0;   // units from the letter's start to the last element
+            bool dash = false;
+            int units = 0;    // to the last element's end
+        };
+        std::array<Prefix, kMost> prefix{};
+        int count = 0;
+        std::array<int, kSymbols> ofSymbol{};
+    };
+    static const CodePrefixes& Prefixes() {
+        static const CodePrefixes table = [] {
+            CodePrefixes t;
+            std::array<std::string, CodePrefixes::kMost> code;
+            for (int s = 0; s < kSymbols; ++s) {
+                int parent = -1;
+                std::string c;
+                const Symbol& y = Symbols()[static_cast<size_t>(s)];
+                for (int e = 0; e < y.elements; ++e) {
+                    c += kCodes[s][e];
+                    int found = -1;
+                    for (int i = 0; i < t.count; ++i)
+                        if (code[static_cast<size_t>(i)] == c) found = i;
+                    if (found < 0) {
+                        found = t.count++;
+                        code[static_cast<size_t>(found)] = c;
+                        CodePrefixes::Prefix& x = t.prefix[static_cast<size_t>(found)];
+                        x.parent = parent;
+                        x.offset = y.offset[static_cast<size_t>(e)];
+                        x.dash = y.length[static_cast<size_t>(e)] == 3;
+                        x.units = x.offset + y.length[static_cast<size_t>(e)];
+                    }
+                    parent = found;
+                }
+                t.ofSymbol[static_cast<size_t>(s)] = parent;
+            }
+            return t;
+        }();
+        return table;
+    }
+
+    std::vector<double> dot_, dash_, prefixSums_, bestLetter_, bestOfLength_;
+    std::array<const double*, kSymbols> letterAt_{};  // each symbol's row of prefixSums_
+    static constexpr int kFollowed = kMostLetters - 1;  // letters after the first, at most
+    std::array<std::vector<double>, kFollowed> followers_;
+    double slack_ = 0.0;
+    bool bounded_ = false;
+    std::array<int, kSymbols> symbolUnits_{}, symbolElements_{};
     std::vector<Entry> cells_;
 };
 
@@ -478,13 +646,17 @@ double MorseUnits(const std::string& text) {
     return units;
 }
 
-std::vector<KeyInterval> MorseIntervals(const std::string& text, const MorseTiming& timing) {
-    std::vector<KeyInterval> out;
+namespace {
+
+// MorseIntervals into a vector the caller keeps; false for a text with a character that has
+// no code.
+bool MorseIntervalsInto(const std::string& text, const MorseTiming& timing, std::vector<KeyInterval>& out) {
+    out.clear();
     double units = 0.0;
     const double u = timing.unit;
     for (char c : text) {
         const int s = SymbolOf(c);
-        if (s < 0) return {};
+        if (s < 0) return false;
         const Symbol& y = Symbols()[static_cast<size_t>(s)];
         for (int e = 0; e < y.elements; ++e) {
             const double on = timing.start + (units + y.offset[static_cast<size_t>(e)]) * u;
@@ -494,22 +666,32 @@ std::vector<KeyInterval> MorseIntervals(const std::string& text, const MorseTimi
         }
         units += y.units + 3;
     }
-    return out;
+    return true;
 }
 
-void RenderMorse(const std::string& text, const MorseTiming& timing, const RowResponse* response, int length,
-                 std::vector<double>& out) {
-    RenderKeying(MorseIntervals(text, timing), response, length, out);
+// What the templates are built in, kept from one to the next: the reader renders hundreds of
+// them for every fold it reads.
+struct RenderScratch {
+    std::vector<KeyInterval> keys;
+    std::vector<double> amplitude;
+    std::vector<double> trace;
+};
+
+RenderScratch& Scratch() {
+    thread_local RenderScratch scratch;
+    return scratch;
 }
 
-void RenderKeying(const std::vector<KeyInterval>& keys, const RowResponse* response, int length,
-                  std::vector<double>& out) {
+void RenderKeyingWith(const std::vector<KeyInterval>& keys, const RowResponse* response, int length,
+                      std::vector<double>& amplitude, std::vector<double>& out) {
     out.assign(static_cast<size_t>(std::max(length, 0)), 0.0);
     if (length <= 0) return;
     const double window = response ? response->LengthRows() : 0.0;
     const double half = window / 2.0;
     const int subs = length * kSubSamples;
-    std::vector<double> amplitude(static_cast<size_t>(subs), 0.0);
+    amplitude.assign(static_cast<size_t>(subs), 0.0);
+    double* a = amplitude.data();
+    const bool smeared = response && window > 0.0;
     auto position = [](int k) { return (k + 0.5) / kSubSamples - 0.5; };  // in rows
     for (const KeyInterval& key : keys) {
         for (int wrap = -1; wrap <= 1; ++wrap) {
@@ -517,34 +699,63 @@ void RenderKeying(const std::vector<KeyInterval>& keys, const RowResponse* respo
             const double off = key.off + wrap * length;
             // Rows whose window touches the key-down.
             const double from = on - half - 1.0, to = off + half + 1.0;
+            // Most wrapped copies lie wholly outside the trace (no sub-sample from k0 to k1).
+            if ((to + 0.5) * kSubSamples <= -1.0 || (from + 0.5) * kSubSamples >= subs) continue;
             const int k0 = std::max(0, static_cast<int>(std::floor((from + 0.5) * kSubSamples)));
             const int k1 = std::min(subs - 1, static_cast<int>(std::ceil((to + 0.5) * kSubSamples)));
-            for (int k = k0; k <= k1; ++k) {
-                const double tau = position(k);
-                double share;
-                if (response && window > 0.0) {
-                    share = response->Cumulative(off - tau + half) - response->Cumulative(on - tau + half);
-                } else {
-                    share = tau >= on && tau < off ? 1.0 : 0.0;
+            if (smeared) {
+                for (int k = k0; k <= k1; ++k) {
+                    const double tau = position(k);
+                    a[k] += response->Cumulative(off - tau + half) - response->Cumulative(on - tau + half);
                 }
-                amplitude[static_cast<size_t>(k)] += share;
+            } else {
+                for (int k = k0; k <= k1; ++k) {
+                    const double tau = position(k);
+                    a[k] += tau >= on && tau < off ? 1.0 : 0.0;
+                }
             }
         }
     }
     for (int i = 0; i < length; ++i) {
         double sum = 0.0;
         for (int s = 0; s < kSubSamples; ++s) {
-            const double a = amplitude[static_cast<size_t>(i * kSubSamples + s)];
-            sum += a * a;
+            const double x = a[i * kSubSamples + s];
+            sum += x * x;
         }
         out[static_cast<size_t>(i)] = sum / kSubSamples;
     }
 }
 
+// The template of a text into out; false (out all key-up) for a text that has no code.
+void RenderMorseInto(const std::string& text, const MorseTiming& timing, const RowResponse* response, int length,
+                     std::vector<double>& out) {
+    RenderScratch& scratch = Scratch();
+    if (!MorseIntervalsInto(text, timing, scratch.keys)) scratch.keys.clear();
+    RenderKeyingWith(scratch.keys, response, length, scratch.amplitude, out);
+}
+
+}  // namespace
+
+std::vector<KeyInterval> MorseIntervals(const std::string& text, const MorseTiming& timing) {
+    std::vector<KeyInterval> out;
+    if (!MorseIntervalsInto(text, timing, out)) out.clear();
+    return out;
+}
+
+void RenderMorse(const std::string& text, const MorseTiming& timing, const RowResponse* response, int length,
+                 std::vector<double>& out) {
+    RenderMorseInto(text, timing, response, length, out);
+}
+
+void RenderKeying(const std::vector<KeyInterval>& keys, const RowResponse* response, int length,
+                  std::vector<double>& out) {
+    RenderKeyingWith(keys, response, length, Scratch().amplitude, out);
+}
+
 MorseFit FitMorse(const FoldedTrace& trace, const std::string& text, const MorseTiming& timing) {
     if (!Usable(trace) || !(timing.unit > 0.0)) return {};
-    std::vector<double> t;
-    RenderMorse(text, timing, trace.response, trace.Length(), t);
+    std::vector<double>& t = Scratch().trace;
+    RenderMorseInto(text, timing, trace.response, trace.Length(), t);
     return Fit(trace, t);
 }
 
