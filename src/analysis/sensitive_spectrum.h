@@ -38,7 +38,7 @@ private:
 // half the work of a complex transform of n.
 struct SpectrumWork {
     ComplexFft fft;
-    std::vector<double> re, im, block;
+    std::vector<double> re, block;
     std::vector<double> evenRe, oddIm;  // the half-length transform's input and output
     std::vector<double> turnRe, turnIm;  // e^(-2 pi i k / n), k < n/2, for n = turnSize
     int turnSize = 0;
