@@ -104,6 +104,36 @@ int FoldedRows(int rows, double rowRate, double period) {
     return rows - 1 - static_cast<int>(whole);
 }
 
+namespace {
+
+// How much more a sum over neighbouring rows varies than if the rows were independent: the
+// rows overlap in time, and so does their noise.
+double CorrelationOf(const std::vector<double>& residual) {
+    const size_t n = residual.size();
+    double v0 = 0.0;
+    for (double r : residual) v0 += r * r;
+    if (!(v0 > 0.0)) return 1.0;
+    double factor = 1.0;
+    for (size_t lag = 1; lag <= 8 && lag < n; ++lag) {
+        double v = 0.0;
+        for (size_t j = lag; j < n; ++j) v += residual[j] * residual[j - lag];
+        factor += 2.0 * std::max(0.0, v / v0);
+    }
+    return factor;
+}
+
+// The gain at row j, interpolated between the windows' centres.
+double GainAt(const std::vector<double>& centre, const std::vector<double>& gain, int j, size_t& w) {
+    while (w + 1 < centre.size() && centre[w + 1] <= j) ++w;
+    if (w + 1 < centre.size() && j > centre[w]) {
+        const double t = (j - centre[w]) / (centre[w + 1] - centre[w]);
+        return gain[w] + t * (gain[w + 1] - gain[w]);
+    }
+    return gain[w];
+}
+
+}  // namespace
+
 void RemovePeriodic(double* series, int rows, double rowRate, double period, PeriodFold& work) {
     if (!work.Fold(series, 0, rows, rowRate, period)) return;
     const int n = work.Length();
@@ -111,12 +141,57 @@ void RemovePeriodic(double* series, int rows, double rowRate, double period, Per
     double mean = 0.0;
     for (int i = 0; i < n; ++i) mean += trace[i];
     mean /= n;
+    std::vector<double> keying(static_cast<size_t>(rows), 0.0);
+    double overall = 0.0;
     for (int j = 0; j < rows; ++j) {
         int i = PhaseBin(j, rowRate, period);
         if (i == n) i = 0;
-        if (i < 0 || i > n) continue;
-        series[j] -= trace[i] - mean;
+        if (i >= 0 && i < n) keying[static_cast<size_t>(j)] = trace[i] - mean;
+        overall += series[j];
     }
+    overall /= rows;
+    // The keying's gain over windows of a period, half overlapping (a window at the end takes
+    // the last whole window's rows).
+    const int window = std::min(rows, n);
+    const int step = std::max(1, window / 2);
+    std::vector<double> centre, gain, variance;
+    for (int from = 0;; from += step) {
+        const int start = std::min(from, rows - window);
+        double xk = 0.0, kk = 0.0, x = 0.0, k = 0.0;
+        for (int j = start; j < start + window; ++j) {
+            xk += series[j] * keying[static_cast<size_t>(j)];
+            kk += keying[static_cast<size_t>(j)] * keying[static_cast<size_t>(j)];
+            x += series[j];
+            k += keying[static_cast<size_t>(j)];
+        }
+        const double v = kk - k * k / window;
+        centre.push_back(start + 0.5 * window);
+        gain.push_back(v > 0.0 ? (xk - x * k / window) / v : 1.0);
+        variance.push_back(v);
+        if (start + window >= rows) break;
+    }
+    // What the gains leave is the noise; each gain's own noise follows from it.
+    std::vector<double> residual(static_cast<size_t>(rows));
+    double residualPower = 0.0;
+    size_t w = 0;
+    for (int j = 0; j < rows; ++j) {
+        const double r = series[j] - overall - GainAt(centre, gain, j, w) * keying[static_cast<size_t>(j)];
+        residual[static_cast<size_t>(j)] = r;
+        residualPower += r * r;
+    }
+    const double rowNoise = residualPower / rows * CorrelationOf(residual);
+    double scatter = 0.0, noise = 0.0;
+    for (size_t k = 0; k < gain.size(); ++k) {
+        scatter += (gain[k] - 1.0) * (gain[k] - 1.0);
+        noise += variance[k] > 0.0 ? rowNoise / variance[k] : 0.0;
+    }
+    // Only as much of the gains' wandering as stands above what their noise alone would give:
+    // a keying that does not fade keeps its mean, and a weaker beacon's keying on the same
+    // line is not taken out with the noise of the gains.
+    const double shrink = scatter > noise ? 1.0 - noise / scatter : 0.0;
+    for (double& g : gain) g = 1.0 + shrink * (g - 1.0);
+    w = 0;
+    for (int j = 0; j < rows; ++j) series[j] -= GainAt(centre, gain, j, w) * keying[static_cast<size_t>(j)];
 }
 
 }  // namespace sorv

@@ -44,9 +44,13 @@ private:
 // of rows and one more never are. 0 when the period does not fit.
 int FoldedRows(int rows, double rowRate, double period);
 
-// Removes from series[0..rows-1] the part that repeats with the period: each row loses the
-// mean of its phase bin over the whole series (less the overall mean). What is left holds no
-// keying at that period, nor at any multiple of its repetition frequency.
+// Removes from series[0..rows-1] the part that repeats with the period: each row loses its
+// phase bin's keying (the bin's mean over the whole series, less the overall mean), scaled by
+// how strong the keying is around that row, fitted over a period at a time and
+// interpolated between. What is left holds no keying at that period, nor at any multiple of
+// its repetition frequency, even from a beacon that fades or a receiver's AGC: removing only
+// the mean keying would leave what the fading did to it, which folds at other periods into
+// texts of its own.
 void RemovePeriodic(double* series, int rows, double rowRate, double period, PeriodFold& work);
 
 // The fold of rows from .. to-1 of series at a period as the reader takes it: the mean of each

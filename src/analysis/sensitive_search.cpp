@@ -286,16 +286,20 @@ double SensitiveSearch::RefinePeriod(const Examined& e, double period) {
     return best;
 }
 
-// Each interleaved half, read at the whole's timing, must spell the same text and fit it
-// well on its own.
+// Each interleaved half, read at the whole's timing, must fit the whole's text well on its
+// own and read no other text clearly better.
 bool SensitiveSearch::Verify(const Examined& e, CandidateRecord& record) const {
     bool agree = true;
     for (int parity = 0; parity < 2; ++parity) {
         const FoldedTrace half = Fold(e.series, e.noisePerRow, e.period, parity);
         if (half.Length() < 8) return false;
         const MorseReading r = ReadMorseAt(half, e.reading.timing);
-        agree &= r.text == e.reading.text;
-        record.halfScore[parity] = FitMorse(half, e.reading.text, e.reading.timing).score;
+        const double own = FitMorse(half, e.reading.text, e.reading.timing).score;
+        record.halfScore[parity] = own;
+        if (r.text != e.reading.text) {
+            record.halfLead[parity] = std::max(0.0, FitMorse(half, r.text, r.timing).score - own);
+            agree &= record.halfLead[parity] < kMostHalfLead;
+        }
     }
     record.halvesAgree = agree;
     return agree && record.halfScore[0] >= kHalfScore && record.halfScore[1] >= kHalfScore;

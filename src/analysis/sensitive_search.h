@@ -34,6 +34,11 @@ constexpr double kSensitiveThreshold = 4.5;
 constexpr double kAcceptScore = 11.0;
 constexpr double kAcceptMargin = 4.0;
 constexpr double kHalfScore = 4.0;
+// A half may read another text at the whole's timing, as long as it fits that text by less
+// than this (noise deviations) better than the whole's: the same elements split or joined
+// differently fit a half of a weak ident about as well, while a half of noise reads a text
+// of its own.
+constexpr double kMostHalfLead = 0.5;
 // ... and what it may leave unexplained: a key-down in the silence around the text (noise
 // deviations, or for a strong beacon a share of its key-down amplitude), and a residual over
 // a unit as a share of the key-down amplitude.
@@ -58,6 +63,7 @@ struct CandidateRecord {
     double silenceShare = 0.0;
     double misfit = 0.0;
     double halfScore[2] = {0.0, 0.0};
+    double halfLead[2] = {0.0, 0.0};  // how much better each half fits its own reading
     bool halvesAgree = false;
     bool accepted = false;
 };

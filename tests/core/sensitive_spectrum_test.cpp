@@ -169,6 +169,26 @@ TEST(SensitiveFold, RemovingAPeriodLeavesNoKeyingAtIt) {
     EXPECT_EQ(x, before);
 }
 
+// A strong keying whose strength wanders by 10 dB over minutes: removing its mean
+// keying alone would leave the wandering, whose harmonics beside the keying's fold at other
+// periods into keying of their own.
+TEST(SensitiveFold, RemovingAFadingPeriodLeavesNoKeyingAnywhere) {
+    SpectrumWork work;
+    std::vector<double> x = ExponentialNoise(18750, 6);
+    for (size_t j = 0; j < x.size(); ++j) {
+        const double t = j / kRowRate;
+        const double gain = std::pow(10.0, 0.5 * std::sin(2.0 * M_PI * t / 170.0));
+        const double phase = std::fmod(t, 12.0);
+        if (phase < 3.0 || (phase >= 4.0 && phase < 4.5)) x[j] += 6.0 * gain;
+    }
+    PeriodFold fold;
+    RemovePeriodic(x.data(), 18750, kRowRate, 12.0, fold);
+    KeyingSpectrum s;
+    ASSERT_TRUE(s.Compute(x.data(), 18750, kRowRate, 3.0, work));
+    for (const PeriodPeak& p : TopRepetitions(s, 1.0 / 15.0, 1.0 / 6.0, 3.0, 6, 0.01))
+        EXPECT_LT(p.score, kSensitiveThreshold) << 1.0 / p.f0;
+}
+
 TEST(SensitiveFold, PeriodsOfNoLengthFoldNothing) {
     PeriodFold fold;
     std::vector<double> x(1000, 1.0);

@@ -1,0 +1,49 @@
+// Every candidate the sensitive detector judges in one recording, one line each, so that a
+// missed ident can be followed to the step that let it go (its line never stood out, its
+// period was wrong, its reading fell short of the margin or the halves disagreed).
+//
+//   sorvantel_detector_trace FILE.wav [--all]  > candidates.tsv
+//
+// --all reads every candidate whatever its bound, as the calibration does. Columns as
+// sorvantel_detector_calibration writes them, without the kind and seed.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "analysis/beacon_detector.h"
+#include "audio/file/audio_file_reader.h"
+
+using namespace sorv;
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s FILE.wav [--all]\n", argv[0]);
+        return 2;
+    }
+    AudioFileReader reader;
+    std::string error;
+    if (!reader.Open(argv[1], AudioImportOptions{}, error)) {
+        std::fprintf(stderr, "%s: %s\n", argv[1], error.c_str());
+        return 1;
+    }
+    BeaconDetectorSettings settings;
+    settings.threads = 2;
+    settings.readEverything = argc > 2 && std::strcmp(argv[2], "--all") == 0;
+    settings.observer = [](const CandidateRecord& c) {
+        std::printf("%.2f\t%.4f\t%.2f\t%.2f\t%d\t%s\t%.2f\t%.2f\t%.2f\t%.3f\t%.2f\t%.2f\t%d\t%d\t%.2f\t%.2f\n", c.hz, c.period,
+                    c.keyingScore, c.bound, c.read ? 1 : 0, c.text.empty() ? "-" : c.text.c_str(), c.score,
+                    c.margin, c.silence, c.misfit, c.halfScore[0], c.halfScore[1], c.halvesAgree ? 1 : 0,
+                    c.accepted ? 1 : 0, c.halfLead[0], c.halfLead[1]);
+    };
+    BeaconDetector detector(settings);
+    std::vector<uint8_t> block(48000);
+    for (;;) {
+        const size_t n = reader.Read(block.data(), block.size());
+        detector.AddAudio(block.data(), n);
+        if (n < block.size()) break;
+    }
+    detector.Finish();
+    if (!reader.Error().empty()) std::fprintf(stderr, "%s: %s\n", argv[1], reader.Error().c_str());
+    return 0;
+}
