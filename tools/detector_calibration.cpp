@@ -57,10 +57,10 @@ int main(int argc, char** argv) {
             ++candidates;
             read += c.read ? 1 : 0;
             accepted += c.accepted ? 1 : 0;
-            std::printf("%s\t%u\t%.2f\t%.4f\t%.2f\t%.2f\t%d\t%s\t%.2f\t%.2f\t%.2f\t%.3f\t%.2f\t%.2f\t%d\t%d\t%.2f\t%.2f\n",
+            std::printf("%s\t%u\t%.2f\t%.4f\t%.2f\t%.2f\t%d\t%s\t%.2f\t%.2f\t%.2f\t%.3f\t%.2f\t%.2f\t%d\t%d\t%.2f\t%.2f\t%.2f\n",
                         kindName.c_str(), seed, c.hz, c.period, c.keyingScore, c.bound, c.read ? 1 : 0,
                         c.text.empty() ? "-" : c.text.c_str(), c.score, c.margin, c.silence, c.misfit, c.halfScore[0],
-                        c.halfScore[1], c.halvesAgree ? 1 : 0, c.accepted ? 1 : 0, c.halfLead[0], c.halfLead[1]);
+                        c.halfScore[1], c.halvesAgree ? 1 : 0, c.accepted ? 1 : 0, c.halfLead[0], c.halfLead[1], c.residualRms);
         };
         BeaconDetector detector(settings);
         for (;;) {

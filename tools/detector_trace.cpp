@@ -31,10 +31,10 @@ int main(int argc, char** argv) {
     settings.threads = 2;
     settings.readEverything = argc > 2 && std::strcmp(argv[2], "--all") == 0;
     settings.observer = [](const CandidateRecord& c) {
-        std::printf("%.2f\t%.4f\t%.2f\t%.2f\t%d\t%s\t%.2f\t%.2f\t%.2f\t%.3f\t%.2f\t%.2f\t%d\t%d\t%.2f\t%.2f\n", c.hz, c.period,
+        std::printf("%.2f\t%.4f\t%.2f\t%.2f\t%d\t%s\t%.2f\t%.2f\t%.2f\t%.3f\t%.2f\t%.2f\t%d\t%d\t%.2f\t%.2f\t%.2f\n", c.hz, c.period,
                     c.keyingScore, c.bound, c.read ? 1 : 0, c.text.empty() ? "-" : c.text.c_str(), c.score,
                     c.margin, c.silence, c.misfit, c.halfScore[0], c.halfScore[1], c.halvesAgree ? 1 : 0,
-                    c.accepted ? 1 : 0, c.halfLead[0], c.halfLead[1]);
+                    c.accepted ? 1 : 0, c.halfLead[0], c.halfLead[1], c.residualRms);
     };
     BeaconDetector detector(settings);
     std::vector<uint8_t> block(48000);

@@ -62,6 +62,9 @@ struct MorseReading {
     // key-down amplitude (a text with an element too many or too few leaves a whole one).
     double silence = 0.0;
     double misfit = 0.0;
+    // The residual's root mean square over the trace's successive units, in noise deviations:
+    // about 1 where the text fits and only noise is left.
+    double residualRms = 0.0;
     // That strongest key-down in the silence as a share of the key-down amplitude: what tells
     // a missing element (a whole one) from a strong beacon's small leftovers, which stand many
     // noise deviations out when the beacon stands thousands out.

@@ -287,21 +287,27 @@ double SensitiveSearch::RefinePeriod(const Examined& e, double period) {
 }
 
 // Each interleaved half, read at the whole's timing, must fit the whole's text well on its
-// own and read no other text clearly better.
+// own and read no other text clearly better, and one of them must spell it.
 bool SensitiveSearch::Verify(const Examined& e, CandidateRecord& record) const {
     bool agree = true;
+    int spelled = 0;
     for (int parity = 0; parity < 2; ++parity) {
         const FoldedTrace half = Fold(e.series, e.noisePerRow, e.period, parity);
         if (half.Length() < 8) return false;
         const MorseReading r = ReadMorseAt(half, e.reading.timing);
         const double own = FitMorse(half, e.reading.text, e.reading.timing).score;
         record.halfScore[parity] = own;
-        if (r.text != e.reading.text) {
+        if (r.text == e.reading.text) {
+            ++spelled;
+        } else {
             record.halfLead[parity] = std::max(0.0, FitMorse(half, r.text, r.timing).score - own);
             agree &= record.halfLead[parity] < kMostHalfLead;
         }
     }
-    record.halvesAgree = agree;
+    // Near the noise two halves that both lean to neighbours of the text (OHM read as OIEN
+    // while each half reads something else) confirm none of them.
+    record.halvesAgree = agree && spelled > 0;
+    agree = record.halvesAgree;
     return agree && record.halfScore[0] >= kHalfScore && record.halfScore[1] >= kHalfScore;
 }
 
@@ -437,6 +443,7 @@ std::vector<SensitiveDetection> SensitiveSearch::Run() {
             record.margin = r.margin;
             record.silence = r.silence;
             record.misfit = r.misfit;
+            record.residualRms = r.residualRms;
             record.silenceShare = r.silenceShare;
             const bool verified = Verify(e, record);
             if (AcceptableReading(r) && period >= periodMin_ && period <= periodMax_ && verified) {
@@ -524,7 +531,8 @@ std::vector<SensitiveDetection> RunSensitiveSearch(const SensitiveSearchInput& i
 }
 
 bool AcceptableReading(const MorseReading& r) {
-    const bool explained = (r.silence < kMostSilence || r.silenceShare < kMostSilenceShare) && r.misfit < kMostMisfit;
+    const bool explained = (r.silence < kMostSilence || r.silenceShare < kMostSilenceShare) && r.misfit < kMostMisfit &&
+                           r.residualRms < kMostResidualRms + kResidualRmsPerScore * r.fit.score;
     return !r.text.empty() && r.fit.score >= kAcceptScore && r.margin >= kAcceptMargin && explained;
 }
 

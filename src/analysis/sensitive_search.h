@@ -34,10 +34,10 @@ constexpr double kSensitiveThreshold = 4.5;
 constexpr double kAcceptScore = 11.0;
 constexpr double kAcceptMargin = 4.0;
 constexpr double kHalfScore = 4.0;
-// A half may read another text at the whole's timing, as long as it fits that text by less
+// One half may read another text at the whole's timing, as long as it fits that text by less
 // than this (noise deviations) better than the whole's: the same elements split or joined
 // differently fit a half of a weak ident about as well, while a half of noise reads a text
-// of its own.
+// of its own. The other half must spell the whole's text.
 constexpr double kMostHalfLead = 0.5;
 // ... and what it may leave unexplained: a key-down in the silence around the text (noise
 // deviations, or for a strong beacon a share of its key-down amplitude), and a residual over
@@ -45,6 +45,11 @@ constexpr double kMostHalfLead = 0.5;
 constexpr double kMostSilence = 5.0;
 constexpr double kMostSilenceShare = 0.3;
 constexpr double kMostMisfit = 0.3;
+// ... and what it leaves over its units, one after another: about 1 deviation where the text
+// fits, more for a strong beacon (its noise grows with its power in the key-downs), 2 where
+// a slow swell was fitted by dashes at 26 deviations.
+constexpr double kMostResidualRms = 1.5;
+constexpr double kResidualRmsPerScore = 0.01;
 
 // Whether a reading of a whole fold is good enough to accept, before its halves are read.
 bool AcceptableReading(const MorseReading& reading);
@@ -62,6 +67,7 @@ struct CandidateRecord {
     double silence = 0.0;
     double silenceShare = 0.0;
     double misfit = 0.0;
+    double residualRms = 0.0;
     double halfScore[2] = {0.0, 0.0};
     double halfLead[2] = {0.0, 0.0};  // how much better each half fits its own reading
     bool halvesAgree = false;
