@@ -304,9 +304,12 @@ bool SensitiveSearch::Verify(const Examined& e, CandidateRecord& record) const {
             agree &= record.halfLead[parity] < kMostHalfLead;
         }
     }
-    // Near the noise two halves that both lean to neighbours of the text (OHM read as OIEN
-    // while each half reads something else) confirm none of them.
-    record.halvesAgree = agree && spelled > 0;
+    // Near the acceptance score two halves that both lean to neighbours of the text (OHM read
+    // as OIEN while each half reads something else) confirm none of them: there a neighbour
+    // beats the true text in the whole by the margin often enough. Further from the noise the
+    // neighbours' fits fall behind the true text's, and the halves, each with half the
+    // evidence, still lean to one or another of them about every other time.
+    record.halvesAgree = agree && (spelled > 0 || record.score >= kSpelledBelowScore);
     agree = record.halvesAgree;
     return agree && record.halfScore[0] >= kHalfScore && record.halfScore[1] >= kHalfScore;
 }

@@ -37,8 +37,10 @@ constexpr double kHalfScore = 4.0;
 // One half may read another text at the whole's timing, as long as it fits that text by less
 // than this (noise deviations) better than the whole's: the same elements split or joined
 // differently fit a half of a weak ident about as well, while a half of noise reads a text
-// of its own. The other half must spell the whole's text.
+// of its own. The other half must spell the whole's text, unless the whole's fit stands at
+// this score or more.
 constexpr double kMostHalfLead = 0.5;
+constexpr double kSpelledBelowScore = 2.0 * kAcceptScore;
 // ... and what it may leave unexplained: a key-down in the silence around the text (noise
 // deviations, or for a strong beacon a share of its key-down amplitude), and a residual over
 // a unit as a share of the key-down amplitude.
