@@ -44,11 +44,12 @@ bool PeriodFold::Fold(const double* series, int from, int to, double rowRate, do
 }
 
 bool FoldForReading(const double* series, int from, int to, double rowRate, double period, int parity,
-                    FoldedTrace& out) {
+                    FoldedTrace& out, const double* weights) {
     int n = 0;
     if (!UsablePeriod(rowRate, period, n)) return false;
     out.value.assign(static_cast<size_t>(n), 0.0);
     out.count.assign(static_cast<size_t>(n), 0.0);
+    std::vector<double> squares(weights ? static_cast<size_t>(n) : 0, 0.0);
     for (int j = std::max(from, 0); j < to; ++j) {
         const double t = j / rowRate;
         const double m = std::trunc(t / period);
@@ -56,11 +57,20 @@ bool FoldForReading(const double* series, int from, int to, double rowRate, doub
         int i = static_cast<int>(rowRate * (t - m * period) + 0.5);
         if (i == n) i = 0;
         if (i < 0 || i > n) continue;
-        out.value[static_cast<size_t>(i)] += series[j];
-        out.count[static_cast<size_t>(i)] += 1.0;
+        const double w = weights ? weights[j] : 1.0;
+        out.value[static_cast<size_t>(i)] += w * series[j];
+        out.count[static_cast<size_t>(i)] += w;
+        if (weights) squares[static_cast<size_t>(i)] += w * w;
     }
-    for (int i = 0; i < n; ++i)
-        if (out.count[static_cast<size_t>(i)] > 0.0) out.value[static_cast<size_t>(i)] /= out.count[static_cast<size_t>(i)];
+    for (int i = 0; i < n; ++i) {
+        double& count = out.count[static_cast<size_t>(i)];
+        if (!(count > 0.0)) {
+            count = 0.0;
+            continue;
+        }
+        out.value[static_cast<size_t>(i)] /= count;
+        if (weights) count = count * count / squares[static_cast<size_t>(i)];
+    }
     return true;
 }
 

@@ -56,9 +56,11 @@ void RemovePeriodic(double* series, int rows, double rowRate, double period, Per
 // The fold of rows from .. to-1 of series at a period as the reader takes it: the mean of each
 // phase bin and the rows it holds (bin Length() folded into bin 0, the same phase). parity 0
 // or 1 takes only the even or the odd repetitions (whole periods since row 0), -1 all of them.
-// False when the period is not 1 to 4095 rows long.
+// False when the period is not 1 to 4095 rows long. With weights (one per row of series),
+// each bin holds the weighted mean, and as its count the number of equally weighted rows
+// that would leave the same noise in it.
 bool FoldForReading(const double* series, int from, int to, double rowRate, double period, int parity,
-                    FoldedTrace& out);
+                    FoldedTrace& out, const double* weights = nullptr);
 
 // Trace of a fold given as the integration's sums with their counts (n + 1 bins, bin n folded
 // into bin 0); n values into trace.

@@ -63,6 +63,8 @@ struct Examined {
     double period = 0.0;
     std::vector<double> series;  // the line's normalised power
     double noisePerRow = 0.0;
+    std::vector<double> weights;  // each row's, by the ident's strength around it; empty: all 1
+    const std::vector<double>* Weights() const { return weights.empty() ? nullptr : &weights; }
 };
 
 class SensitiveSearch {
@@ -77,9 +79,10 @@ private:
     bool Strongest(int& line, size_t& peak) const;
     double TruePeriodFrequency(const KeyingSpectrum& s, double f0) const;
     FoldedTrace Fold(const std::vector<double>& series, double noise, double period, int parity, int from = 0,
-                     int to = -1) const;
+                     int to = -1, const std::vector<double>* weights = nullptr) const;
     bool Examine(int line, double period, Examined& out, CandidateRecord& record);
     double RefinePeriod(const Examined& e, double period);
+    void WeighByStrength(Examined& e);
     bool Verify(const Examined& e, CandidateRecord& record) const;
     void Describe(int line, const Examined& e, double keyingScore, SensitiveDetection& d);
     double MeasureTone(int line, const Examined& e);
@@ -204,10 +207,11 @@ double SensitiveSearch::TruePeriodFrequency(const KeyingSpectrum& s, double f0) 
 }
 
 FoldedTrace SensitiveSearch::Fold(const std::vector<double>& series, double noise, double period, int parity,
-                                  int from, int to) const {
+                                  int from, int to, const std::vector<double>* weights) const {
     FoldedTrace t;
     if (to < 0) to = static_cast<int>(series.size());
-    if (!FoldForReading(series.data(), from, to, rows_.RowRate(), period, parity, t)) return {};
+    if (!FoldForReading(series.data(), from, to, rows_.RowRate(), period, parity, t, weights ? weights->data() : nullptr))
+        return {};
     t.rowNoise = std::sqrt(std::max(noise, 1e-300));
     t.response = &rows_.Response();
     return t;
@@ -240,7 +244,55 @@ bool SensitiveSearch::Examine(int line, double period, Examined& e, CandidateRec
         e.reading = again;
         e.noisePerRow = again.rowNoise * again.rowNoise;
     }
+    WeighByStrength(e);
     return true;
+}
+
+// A beacon that fades is heard far better in some parts of a recording than in others, and
+// the parts where it is gone add only noise to the fold: each row is weighed by the ident's
+// amplitude in its part of the recording, as far as the parts' amplitudes differ by more
+// than their fits' own noise would make them (in noise, or for a steady beacon, hardly at
+// all), and the weighted fold is read again.
+void SensitiveSearch::WeighByStrength(Examined& e) {
+    const int rows = rows_.Rows();
+    const int least = static_cast<int>(std::ceil(kLeastPartPeriods * e.period * rows_.RowRate()));
+    const int parts = std::clamp(rows / std::max(1, least), 1, kWhereParts);
+    if (parts < 3) return;
+    const int length = rows / parts;
+    std::vector<double> amplitude(static_cast<size_t>(parts)), centre(static_cast<size_t>(parts));
+    double mean = 0.0, noise = 0.0;
+    for (int p = 0; p < parts; ++p) {
+        const int from = p * length;
+        const int to = p == parts - 1 ? rows : from + length;
+        const MorseFit f = FitMorse(Fold(e.series, e.noisePerRow, e.period, -1, from, to), e.reading.text,
+                                    e.reading.timing);
+        if (f.score == 0.0) return;
+        amplitude[static_cast<size_t>(p)] = f.amplitude;
+        centre[static_cast<size_t>(p)] = 0.5 * (from + to);
+        mean += f.amplitude / parts;
+        noise += (f.amplitude / f.score) * (f.amplitude / f.score) * (parts - 1.0) / parts;
+    }
+    double scatter = 0.0;
+    for (double a : amplitude) scatter += (a - mean) * (a - mean);
+    if (!(mean > 0.0) || !(scatter > noise)) return;
+    const double shrink = 1.0 - noise / scatter;
+    for (double& a : amplitude) a = std::max(0.0, 1.0 + shrink * (a / mean - 1.0));
+    std::vector<double> weights(static_cast<size_t>(rows));
+    size_t p = 0;
+    for (int j = 0; j < rows; ++j) {
+        while (p + 1 < centre.size() && centre[p + 1] <= j) ++p;
+        double w = amplitude[p];
+        if (p + 1 < centre.size() && j > centre[p]) {
+            const double t = (j - centre[p]) / (centre[p + 1] - centre[p]);
+            w = amplitude[p] + t * (amplitude[p + 1] - amplitude[p]);
+        }
+        weights[static_cast<size_t>(j)] = w;
+    }
+    const MorseReading weighed = ReadMorse(Fold(e.series, e.noisePerRow, e.period, -1, 0, -1, &weights), units_);
+    if (weighed.text.empty()) return;
+    // The rows' noise stays as the unweighted fold measured it.
+    e.weights = std::move(weights);
+    e.reading = weighed;
 }
 
 // The period at which the text read fits best, over the scan's uncertainty and then finer; the
@@ -292,7 +344,7 @@ bool SensitiveSearch::Verify(const Examined& e, CandidateRecord& record) const {
     bool agree = true;
     int spelled = 0;
     for (int parity = 0; parity < 2; ++parity) {
-        const FoldedTrace half = Fold(e.series, e.noisePerRow, e.period, parity);
+        const FoldedTrace half = Fold(e.series, e.noisePerRow, e.period, parity, 0, -1, e.Weights());
         if (half.Length() < 8) return false;
         const MorseReading r = ReadMorseAt(half, e.reading.timing);
         const double own = FitMorse(half, e.reading.text, e.reading.timing).score;
