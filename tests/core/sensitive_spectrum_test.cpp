@@ -189,6 +189,40 @@ TEST(SensitiveFold, RemovingAFadingPeriodLeavesNoKeyingAnywhere) {
         EXPECT_LT(p.score, kSensitiveThreshold) << 1.0 / p.f0;
 }
 
+// Weights of 0 and 1 fold exactly the rows they keep; equal weights change nothing; and a
+// bin's count is the number of equally weighted rows that would leave the same noise.
+TEST(SensitiveFold, WeightsCountAsTheRowsTheyStandFor) {
+    const int rows = 6000;
+    const double period = 7.3;
+    const std::vector<double> x = ExponentialNoise(rows, 7);
+    FoldedTrace plain, firstHalf, weighted;
+    ASSERT_TRUE(FoldForReading(x.data(), 0, rows, kRowRate, period, -1, plain));
+    ASSERT_TRUE(FoldForReading(x.data(), 0, rows / 2, kRowRate, period, -1, firstHalf));
+    std::vector<double> w(rows, 0.0);
+    std::fill(w.begin(), w.begin() + rows / 2, 1.0);
+    ASSERT_TRUE(FoldForReading(x.data(), 0, rows, kRowRate, period, -1, weighted, w.data()));
+    ASSERT_EQ(weighted.Length(), firstHalf.Length());
+    for (int i = 0; i < weighted.Length(); ++i) {
+        EXPECT_NEAR(weighted.value[static_cast<size_t>(i)], firstHalf.value[static_cast<size_t>(i)], 1e-12);
+        EXPECT_NEAR(weighted.count[static_cast<size_t>(i)], firstHalf.count[static_cast<size_t>(i)], 1e-9);
+    }
+    std::fill(w.begin(), w.end(), 2.5);
+    ASSERT_TRUE(FoldForReading(x.data(), 0, rows, kRowRate, period, -1, weighted, w.data()));
+    for (int i = 0; i < weighted.Length(); ++i) {
+        EXPECT_NEAR(weighted.value[static_cast<size_t>(i)], plain.value[static_cast<size_t>(i)], 1e-12);
+        EXPECT_NEAR(weighted.count[static_cast<size_t>(i)], plain.count[static_cast<size_t>(i)], 1e-9);
+    }
+    // Rows weighted 1 and 3 alternately: (1 + 3)^2 / (1 + 9) = 1.6 rows' worth for every two.
+    for (int j = 0; j < rows; ++j) w[static_cast<size_t>(j)] = (j / 200) % 2 ? 3.0 : 1.0;
+    ASSERT_TRUE(FoldForReading(x.data(), 0, rows, kRowRate, period, -1, weighted, w.data()));
+    double counted = 0.0, rowsFolded = 0.0;
+    for (int i = 0; i < weighted.Length(); ++i) {
+        counted += weighted.count[static_cast<size_t>(i)];
+        rowsFolded += plain.count[static_cast<size_t>(i)];
+    }
+    EXPECT_NEAR(counted / rowsFolded, 0.8, 0.05);
+}
+
 TEST(SensitiveFold, PeriodsOfNoLengthFoldNothing) {
     PeriodFold fold;
     std::vector<double> x(1000, 1.0);
