@@ -64,6 +64,7 @@ struct Examined {
     std::vector<double> series;  // the line's normalised power
     double noisePerRow = 0.0;
     std::vector<double> weights;  // each row's, by the ident's strength around it; empty: all 1
+    MorseReading plainReading;    // the reading of the fold with all rows alike
     const std::vector<double>* Weights() const { return weights.empty() ? nullptr : &weights; }
 };
 
@@ -84,6 +85,7 @@ private:
     double RefinePeriod(const Examined& e, double period);
     void WeighByStrength(Examined& e);
     bool Verify(const Examined& e, CandidateRecord& record) const;
+    bool Judge(const Examined& e, CandidateRecord& record) const;
     void Describe(int line, const Examined& e, double keyingScore, SensitiveDetection& d);
     double MeasureTone(int line, const Examined& e);
     void WhereHeard(const Examined& e, SensitiveDetection& d) const;
@@ -292,6 +294,7 @@ void SensitiveSearch::WeighByStrength(Examined& e) {
     if (weighed.text.empty()) return;
     // The rows' noise stays as the unweighted fold measured it.
     e.weights = std::move(weights);
+    e.plainReading = e.reading;
     e.reading = weighed;
 }
 
@@ -340,6 +343,21 @@ double SensitiveSearch::RefinePeriod(const Examined& e, double period) {
 
 // Each interleaved half, read at the whole's timing, must fit the whole's text well on its
 // own and read no other text clearly better, and one of them must spell it.
+// Whether the reading is acceptable and its halves confirm it, with what was found recorded.
+bool SensitiveSearch::Judge(const Examined& e, CandidateRecord& record) const {
+    const MorseReading& r = e.reading;
+    record.text = r.text;
+    record.score = r.fit.score;
+    record.margin = r.margin;
+    record.silence = r.silence;
+    record.misfit = r.misfit;
+    record.residualRms = r.residualRms;
+    record.silenceShare = r.silenceShare;
+    record.halfLead[0] = record.halfLead[1] = 0.0;
+    const bool verified = Verify(e, record);
+    return AcceptableReading(r) && verified;
+}
+
 bool SensitiveSearch::Verify(const Examined& e, CandidateRecord& record) const {
     bool agree = true;
     int spelled = 0;
@@ -491,17 +509,16 @@ std::vector<SensitiveDetection> SensitiveSearch::Run() {
         if (period >= periodMin_ && period <= periodMax_ && !SeenBefore(hz, period) && Examine(line, period, e, record)) {
             read = true;
             period = e.period;
-            const MorseReading& r = e.reading;
             record.period = period;
-            record.text = r.text;
-            record.score = r.fit.score;
-            record.margin = r.margin;
-            record.silence = r.silence;
-            record.misfit = r.misfit;
-            record.residualRms = r.residualRms;
-            record.silenceShare = r.silenceShare;
-            const bool verified = Verify(e, record);
-            if (AcceptableReading(r) && period >= periodMin_ && period <= periodMax_ && verified) {
+            bool accepted = Judge(e, record);
+            if (!accepted && !e.weights.empty()) {
+                // The weighted fold leans on the parts where the beacon is strong, where its own
+                // power adds to the noise of the key-downs; the plain fold still decides alone.
+                e.weights.clear();
+                e.reading = e.plainReading;
+                accepted = Judge(e, record);
+            }
+            if (accepted && period >= periodMin_ && period <= periodMax_) {
                 SensitiveDetection d;
                 Describe(line, e, keyingScore, d);
                 found.push_back(d);
