@@ -132,16 +132,6 @@ double CorrelationOf(const std::vector<double>& residual) {
     return factor;
 }
 
-// The gain at row j, interpolated between the windows' centres.
-double GainAt(const std::vector<double>& centre, const std::vector<double>& gain, int j, size_t& w) {
-    while (w + 1 < centre.size() && centre[w + 1] <= j) ++w;
-    if (w + 1 < centre.size() && j > centre[w]) {
-        const double t = (j - centre[w]) / (centre[w + 1] - centre[w]);
-        return gain[w] + t * (gain[w + 1] - gain[w]);
-    }
-    return gain[w];
-}
-
 }  // namespace
 
 void RemovePeriodic(double* series, int rows, double rowRate, double period, PeriodFold& work) {
@@ -181,11 +171,11 @@ void RemovePeriodic(double* series, int rows, double rowRate, double period, Per
         if (start + window >= rows) break;
     }
     // What the gains leave is the noise; each gain's own noise follows from it.
-    std::vector<double> residual(static_cast<size_t>(rows));
+    std::vector<double> gainAt, residual(static_cast<size_t>(rows));
+    InterpolateOverRows(centre, gain, rows, gainAt);
     double residualPower = 0.0;
-    size_t w = 0;
     for (int j = 0; j < rows; ++j) {
-        const double r = series[j] - overall - GainAt(centre, gain, j, w) * keying[static_cast<size_t>(j)];
+        const double r = series[j] - overall - gainAt[static_cast<size_t>(j)] * keying[static_cast<size_t>(j)];
         residual[static_cast<size_t>(j)] = r;
         residualPower += r * r;
     }
@@ -200,8 +190,23 @@ void RemovePeriodic(double* series, int rows, double rowRate, double period, Per
     // line is not taken out with the noise of the gains.
     const double shrink = scatter > noise ? 1.0 - noise / scatter : 0.0;
     for (double& g : gain) g = 1.0 + shrink * (g - 1.0);
-    w = 0;
-    for (int j = 0; j < rows; ++j) series[j] -= GainAt(centre, gain, j, w) * keying[static_cast<size_t>(j)];
+    InterpolateOverRows(centre, gain, rows, gainAt);
+    for (int j = 0; j < rows; ++j) series[j] -= gainAt[static_cast<size_t>(j)] * keying[static_cast<size_t>(j)];
+}
+
+void InterpolateOverRows(const std::vector<double>& at, const std::vector<double>& value, int rows,
+                         std::vector<double>& out) {
+    out.assign(static_cast<size_t>(std::max(rows, 0)), value.empty() ? 1.0 : value.front());
+    size_t k = 0;
+    for (int j = 0; j < rows && !value.empty(); ++j) {
+        while (k + 1 < at.size() && at[k + 1] <= j) ++k;
+        double v = value[k];
+        if (k + 1 < at.size() && j > at[k]) {
+            const double t = (j - at[k]) / (at[k + 1] - at[k]);
+            v = value[k] + t * (value[k + 1] - value[k]);
+        }
+        out[static_cast<size_t>(j)] = v;
+    }
 }
 
 }  // namespace sorv

@@ -53,6 +53,11 @@ int FoldedRows(int rows, double rowRate, double period);
 // texts of its own.
 void RemovePeriodic(double* series, int rows, double rowRate, double period, PeriodFold& work);
 
+// Values given at ascending row positions, interpolated linearly to every row 0..rows-1 and
+// held beyond the first and the last: a gain or weight known part by part, for each row.
+void InterpolateOverRows(const std::vector<double>& at, const std::vector<double>& value, int rows,
+                         std::vector<double>& out);
+
 // The fold of rows from .. to-1 of series at a period as the reader takes it: the mean of each
 // phase bin and the rows it holds (bin Length() folded into bin 0, the same phase). parity 0
 // or 1 takes only the even or the odd repetitions (whole periods since row 0), -1 all of them.

@@ -89,6 +89,7 @@ private:
     void Describe(int line, const Examined& e, double keyingScore, SensitiveDetection& d);
     double MeasureTone(int line, const Examined& e);
     void WhereHeard(const Examined& e, SensitiveDetection& d) const;
+    int PartsFor(double period) const;
     bool SeenBefore(double hz, double period) const;
     // Takes the period's keying out of the lines around hz, except those where it stands
     // above spareAbove noise units.
@@ -257,8 +258,7 @@ bool SensitiveSearch::Examine(int line, double period, Examined& e, CandidateRec
 // all), and the weighted fold is read again.
 void SensitiveSearch::WeighByStrength(Examined& e) {
     const int rows = rows_.Rows();
-    const int least = static_cast<int>(std::ceil(kLeastPartPeriods * e.period * rows_.RowRate()));
-    const int parts = std::clamp(rows / std::max(1, least), 1, kWhereParts);
+    const int parts = PartsFor(e.period);
     if (parts < 3) return;
     const int length = rows / parts;
     std::vector<double> amplitude(static_cast<size_t>(parts)), centre(static_cast<size_t>(parts));
@@ -279,17 +279,8 @@ void SensitiveSearch::WeighByStrength(Examined& e) {
     if (!(mean > 0.0) || !(scatter > noise)) return;
     const double shrink = 1.0 - noise / scatter;
     for (double& a : amplitude) a = std::max(0.0, 1.0 + shrink * (a / mean - 1.0));
-    std::vector<double> weights(static_cast<size_t>(rows));
-    size_t p = 0;
-    for (int j = 0; j < rows; ++j) {
-        while (p + 1 < centre.size() && centre[p + 1] <= j) ++p;
-        double w = amplitude[p];
-        if (p + 1 < centre.size() && j > centre[p]) {
-            const double t = (j - centre[p]) / (centre[p + 1] - centre[p]);
-            w = amplitude[p] + t * (amplitude[p + 1] - amplitude[p]);
-        }
-        weights[static_cast<size_t>(j)] = w;
-    }
+    std::vector<double> weights;
+    InterpolateOverRows(centre, amplitude, rows, weights);
     const MorseReading weighed = ReadMorse(Fold(e.series, e.noisePerRow, e.period, -1, 0, -1, &weights), units_);
     if (weighed.text.empty()) return;
     // The rows' noise stays as the unweighted fold measured it.
@@ -341,8 +332,6 @@ double SensitiveSearch::RefinePeriod(const Examined& e, double period) {
     return best;
 }
 
-// Each interleaved half, read at the whole's timing, must fit the whole's text well on its
-// own and read no other text clearly better, and one of them must spell it.
 // Whether the reading is acceptable and its halves confirm it, with what was found recorded.
 bool SensitiveSearch::Judge(const Examined& e, CandidateRecord& record) const {
     const MorseReading& r = e.reading;
@@ -358,6 +347,8 @@ bool SensitiveSearch::Judge(const Examined& e, CandidateRecord& record) const {
     return AcceptableReading(r) && verified;
 }
 
+// Each interleaved half, read at the whole's timing, must fit the whole's text well on its
+// own and read no other text clearly better, and one of them must spell it.
 bool SensitiveSearch::Verify(const Examined& e, CandidateRecord& record) const {
     bool agree = true;
     int spelled = 0;
@@ -380,8 +371,7 @@ bool SensitiveSearch::Verify(const Examined& e, CandidateRecord& record) const {
     // neighbours' fits fall behind the true text's, and the halves, each with half the
     // evidence, still lean to one or another of them about every other time.
     record.halvesAgree = agree && (spelled > 0 || record.score >= kSpelledBelowScore);
-    agree = record.halvesAgree;
-    return agree && record.halfScore[0] >= kHalfScore && record.halfScore[1] >= kHalfScore;
+    return record.halvesAgree && record.halfScore[0] >= kHalfScore && record.halfScore[1] >= kHalfScore;
 }
 
 // The tone between the detector's lines: the frequency at which the lines' response to a
@@ -421,11 +411,16 @@ double SensitiveSearch::MeasureTone(int line, const Examined& e) {
 
 // The parts of the recording in which the ident is heard on its own: folds of parts of at
 // least ten periods, each fitted with the whole's text and timing.
+// How many parts the recording is judged in, part by part: at least ten periods each.
+int SensitiveSearch::PartsFor(double period) const {
+    const int least = static_cast<int>(std::ceil(kLeastPartPeriods * period * rows_.RowRate()));
+    return std::clamp(rows_.Rows() / std::max(1, least), 1, kWhereParts);
+}
+
 void SensitiveSearch::WhereHeard(const Examined& e, SensitiveDetection& d) const {
     const int rows = rows_.Rows();
     const double R = rows_.RowRate();
-    const int least = static_cast<int>(std::ceil(kLeastPartPeriods * e.period * R));
-    const int parts = std::clamp(rows / std::max(1, least), 1, kWhereParts);
+    const int parts = PartsFor(e.period);
     const int length = rows / parts;
     double strongest = -1e300;
     bool heard = false;
