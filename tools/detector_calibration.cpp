@@ -5,15 +5,15 @@
 //
 //   sorvantel_detector_calibration KIND HOURS [MINUTES_EACH] [FIRST_SEED]  > candidates.tsv
 //
-// KIND: white, impulsive, drifting, coloured, carriers. Columns: kind, seed, line Hz, period,
-// keying score, free-keying bound, read (0/1), text, score, margin, silence, misfit, the
-// halves' scores, the halves agree (0/1), accepted (0/1). A summary goes to stderr.
+// KIND: white, impulsive, drifting, coloured, carriers. Columns: kind, seed, then those of
+// candidate_columns.h. A summary goes to stderr.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "analysis/beacon_detector.h"
+#include "candidate_columns.h"
 #include "support/noise_kinds.h"
 
 using namespace sorv;
@@ -57,10 +57,8 @@ int main(int argc, char** argv) {
             ++candidates;
             read += c.read ? 1 : 0;
             accepted += c.accepted ? 1 : 0;
-            std::printf("%s\t%u\t%.2f\t%.4f\t%.2f\t%.2f\t%d\t%s\t%.2f\t%.2f\t%.2f\t%.3f\t%.2f\t%.2f\t%d\t%d\t%.2f\t%.2f\t%.2f\n",
-                        kindName.c_str(), seed, c.hz, c.period, c.keyingScore, c.bound, c.read ? 1 : 0,
-                        c.text.empty() ? "-" : c.text.c_str(), c.score, c.margin, c.silence, c.misfit, c.halfScore[0],
-                        c.halfScore[1], c.halvesAgree ? 1 : 0, c.accepted ? 1 : 0, c.halfLead[0], c.halfLead[1], c.residualRms);
+            std::printf("%s\t%u\t", kindName.c_str(), seed);
+            PrintCandidateColumns(c);
         };
         BeaconDetector detector(settings);
         for (;;) {

@@ -4,8 +4,8 @@
 //
 //   sorvantel_detector_trace FILE.wav [--all]  > candidates.tsv
 //
-// --all reads every candidate whatever its bound, as the calibration does. Columns as
-// sorvantel_detector_calibration writes them, without the kind and seed.
+// --all reads every candidate whatever its bound, as the calibration does. Columns: those of
+// candidate_columns.h.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -13,6 +13,7 @@
 
 #include "analysis/beacon_detector.h"
 #include "audio/file/audio_file_reader.h"
+#include "candidate_columns.h"
 
 using namespace sorv;
 
@@ -30,12 +31,7 @@ int main(int argc, char** argv) {
     BeaconDetectorSettings settings;
     settings.threads = 2;
     settings.readEverything = argc > 2 && std::strcmp(argv[2], "--all") == 0;
-    settings.observer = [](const CandidateRecord& c) {
-        std::printf("%.2f\t%.4f\t%.2f\t%.2f\t%d\t%s\t%.2f\t%.2f\t%.2f\t%.3f\t%.2f\t%.2f\t%d\t%d\t%.2f\t%.2f\t%.2f\n", c.hz, c.period,
-                    c.keyingScore, c.bound, c.read ? 1 : 0, c.text.empty() ? "-" : c.text.c_str(), c.score,
-                    c.margin, c.silence, c.misfit, c.halfScore[0], c.halfScore[1], c.halvesAgree ? 1 : 0,
-                    c.accepted ? 1 : 0, c.halfLead[0], c.halfLead[1], c.residualRms);
-    };
+    settings.observer = [](const CandidateRecord& c) { PrintCandidateColumns(c); };
     BeaconDetector detector(settings);
     std::vector<uint8_t> block(48000);
     for (;;) {

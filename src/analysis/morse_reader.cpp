@@ -251,6 +251,7 @@ public:
         const double reach = std::floor(longest);
         bool full = kept.Full();
         double floor = kept.Floor();
+        const std::array<Symbol, kSymbols>& symbols = Symbols();
         for (int k = 0; k < kMostLetters; ++k) {
             const bool last = k + 1 == kMostLetters;
             for (int p = 0; p < units; ++p) {
@@ -271,9 +272,10 @@ public:
                     const int count = within.count[static_cast<size_t>(limit)];
                     for (int i = 0; i < count; ++i) {
                         const int s = list[i];
-                        const int length = symbolUnits_[static_cast<size_t>(s)];
+                        const Symbol& symbol = symbols[static_cast<size_t>(s)];
+                        const int length = symbol.units;
                         const double v = from.score + letterAt_[static_cast<size_t>(s)][p];
-                        const int elements = from.elements + symbolElements_[static_cast<size_t>(s)];
+                        const int elements = from.elements + symbol.elements;
                         const TextCode text = Append(from.text, k, s);
                         if (elements >= 2 && (!full || v > floor)) {
                             Candidate c;
@@ -361,8 +363,6 @@ private:
         bestOfLength_.assign(static_cast<size_t>(kLengths) * length, kNone);
         for (int s = 0; s < kSymbols; ++s) {
             const int units_s = Symbols()[static_cast<size_t>(s)].units;
-            symbolUnits_[static_cast<size_t>(s)] = units_s;
-            symbolElements_[static_cast<size_t>(s)] = Symbols()[static_cast<size_t>(s)].elements;
             letterAt_[static_cast<size_t>(s)] = &prefixSums_[static_cast<size_t>(prefixes.ofSymbol[static_cast<size_t>(s)]) * length];
             double* best = &bestOfLength_[static_cast<size_t>(units_s / 2) * length];
             const double* letter = letterAt_[static_cast<size_t>(s)];
@@ -454,7 +454,6 @@ private:
     std::array<std::vector<double>, kFollowed> followers_;
     double slack_ = 0.0;
     bool bounded_ = false;
-    std::array<int, kSymbols> symbolUnits_{}, symbolElements_{};
     std::vector<Entry> cells_;
 };
 
@@ -823,35 +822,26 @@ void JudgeMorse(const FoldedTrace& given, MorseReading& r) {
         residual[static_cast<size_t>(i)] =
             trace.count[static_cast<size_t>(i)] *
             (trace.value[static_cast<size_t>(i)] - f.level - f.amplitude * t[static_cast<size_t>(i)]);
-    double worst = 0.0;
-    if (f.amplitude > 0.0) {
-        for (int i = 0; i < n; ++i) {
-            double s = 0.0, c = 0.0;
-            for (int k = 0; k < width; ++k) {
-                const size_t b = static_cast<size_t>((i + k) % n);
-                s += residual[b];
-                c += trace.count[b];
-            }
-            if (!(c > 0.0) || std::fabs(s) / (trace.rowNoise * std::sqrt(c)) < kSignificantMisfit) continue;
-            worst = std::max(worst, std::fabs(s) / (c * f.amplitude));
-        }
-    }
-    r.misfit = worst;
-    // The residual over whole units, one after another: what a shape the text does not fit
-    // (a slow swell fitted by dashes) leaves everywhere, each unit a little.
-    double squares = 0.0;
+    // The same sums over whole units, one after another, give what a shape the text does not
+    // fit (a slow swell fitted by dashes) leaves everywhere, each unit a little.
+    double worst = 0.0, squares = 0.0;
     int windows = 0;
-    for (int i = 0; i + width <= n; i += width) {
+    for (int i = 0; i < n; ++i) {
         double s = 0.0, c = 0.0;
         for (int k = 0; k < width; ++k) {
-            s += residual[static_cast<size_t>(i + k)];
-            c += trace.count[static_cast<size_t>(i + k)];
+            const size_t b = static_cast<size_t>((i + k) % n);
+            s += residual[b];
+            c += trace.count[b];
         }
         if (!(c > 0.0)) continue;
         const double z = s / (trace.rowNoise * std::sqrt(c));
-        squares += z * z;
-        ++windows;
+        if (i % width == 0 && i + width <= n) {
+            squares += z * z;
+            ++windows;
+        }
+        if (f.amplitude > 0.0 && std::fabs(z) >= kSignificantMisfit) worst = std::max(worst, std::fabs(s) / (c * f.amplitude));
     }
+    r.misfit = worst;
     r.residualRms = windows > 0 ? std::sqrt(squares / windows) : 0.0;
 
     // Key-downs of a unit's length where the text is silent (two units clear of its keying).

@@ -89,7 +89,11 @@ private:
     void Describe(int line, const Examined& e, double keyingScore, SensitiveDetection& d);
     double MeasureTone(int line, const Examined& e);
     void WhereHeard(const Examined& e, SensitiveDetection& d) const;
-    int PartsFor(double period) const;
+    struct PartFit {
+        int from = 0, to = 0;  // rows
+        MorseFit fit;
+    };
+    std::vector<PartFit> FitParts(const Examined& e) const;
     bool SeenBefore(double hz, double period) const;
     // Takes the period's keying out of the lines around hz, except those where it stands
     // above spareAbove noise units.
@@ -258,19 +262,16 @@ bool SensitiveSearch::Examine(int line, double period, Examined& e, CandidateRec
 // all), and the weighted fold is read again.
 void SensitiveSearch::WeighByStrength(Examined& e) {
     const int rows = rows_.Rows();
-    const int parts = PartsFor(e.period);
+    const std::vector<PartFit> fits = FitParts(e);
+    const int parts = static_cast<int>(fits.size());
     if (parts < 3) return;
-    const int length = rows / parts;
-    std::vector<double> amplitude(static_cast<size_t>(parts)), centre(static_cast<size_t>(parts));
+    std::vector<double> amplitude, centre;
     double mean = 0.0, noise = 0.0;
-    for (int p = 0; p < parts; ++p) {
-        const int from = p * length;
-        const int to = p == parts - 1 ? rows : from + length;
-        const MorseFit f = FitMorse(Fold(e.series, e.noisePerRow, e.period, -1, from, to), e.reading.text,
-                                    e.reading.timing);
+    for (const PartFit& part : fits) {
+        const MorseFit& f = part.fit;
         if (f.score == 0.0) return;
-        amplitude[static_cast<size_t>(p)] = f.amplitude;
-        centre[static_cast<size_t>(p)] = 0.5 * (from + to);
+        amplitude.push_back(f.amplitude);
+        centre.push_back(0.5 * (part.from + part.to));
         mean += f.amplitude / parts;
         noise += (f.amplitude / f.score) * (f.amplitude / f.score) * (parts - 1.0) / parts;
     }
@@ -411,31 +412,37 @@ double SensitiveSearch::MeasureTone(int line, const Examined& e) {
 
 // The parts of the recording in which the ident is heard on its own: folds of parts of at
 // least ten periods, each fitted with the whole's text and timing.
-// How many parts the recording is judged in, part by part: at least ten periods each.
-int SensitiveSearch::PartsFor(double period) const {
-    const int least = static_cast<int>(std::ceil(kLeastPartPeriods * period * rows_.RowRate()));
-    return std::clamp(rows_.Rows() / std::max(1, least), 1, kWhereParts);
+// The reading's text at its timing fitted in each part of the recording (at least ten
+// periods each, at most kWhereParts parts), with all rows alike.
+std::vector<SensitiveSearch::PartFit> SensitiveSearch::FitParts(const Examined& e) const {
+    const int rows = rows_.Rows();
+    const int least = static_cast<int>(std::ceil(kLeastPartPeriods * e.period * rows_.RowRate()));
+    const int parts = std::clamp(rows / std::max(1, least), 1, kWhereParts);
+    const int length = rows / parts;
+    std::vector<PartFit> fits;
+    for (int p = 0; p < parts; ++p) {
+        const int from = p * length;
+        const int to = p == parts - 1 ? rows : from + length;
+        fits.push_back({from, to, FitMorse(Fold(e.series, e.noisePerRow, e.period, -1, from, to), e.reading.text,
+                                           e.reading.timing)});
+    }
+    return fits;
 }
 
 void SensitiveSearch::WhereHeard(const Examined& e, SensitiveDetection& d) const {
     const int rows = rows_.Rows();
     const double R = rows_.RowRate();
-    const int parts = PartsFor(e.period);
-    const int length = rows / parts;
     double strongest = -1e300;
     bool heard = false;
-    for (int p = 0; p < parts; ++p) {
-        const int from = p * length;
-        const int to = p == parts - 1 ? rows : from + length;
-        const FoldedTrace t = Fold(e.series, e.noisePerRow, e.period, -1, from, to);
-        const double score = FitMorse(t, e.reading.text, e.reading.timing).score;
+    for (const PartFit& part : FitParts(e)) {
+        const double score = part.fit.score;
         if (score > strongest) {
             strongest = score;
-            d.strongestSeconds = (from + to) / 2.0 / R;
+            d.strongestSeconds = (part.from + part.to) / 2.0 / R;
         }
         if (score >= kHeardScore) {
-            if (!heard) d.firstSeconds = from / R;
-            d.lastSeconds = to / R;
+            if (!heard) d.firstSeconds = part.from / R;
+            d.lastSeconds = part.to / R;
             heard = true;
         }
     }
