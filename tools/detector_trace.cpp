@@ -7,6 +7,7 @@
 // --all reads every candidate whatever its bound, as the calibration does. Columns: those of
 // candidate_columns.h.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -19,18 +20,24 @@ using namespace sorv;
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s FILE.wav [--all]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s FILE.wav [--all] [--gain DB]\n", argv[0]);
         return 2;
+    }
+    AudioImportOptions options;
+    bool all = false;
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--all") == 0) all = true;
+        if (std::strcmp(argv[i], "--gain") == 0 && i + 1 < argc) options.gainDb = std::atof(argv[++i]);
     }
     AudioFileReader reader;
     std::string error;
-    if (!reader.Open(argv[1], AudioImportOptions{}, error)) {
+    if (!reader.Open(argv[1], options, error)) {
         std::fprintf(stderr, "%s: %s\n", argv[1], error.c_str());
         return 1;
     }
     BeaconDetectorSettings settings;
     settings.threads = 2;
-    settings.readEverything = argc > 2 && std::strcmp(argv[2], "--all") == 0;
+    settings.readEverything = all;
     settings.observer = [](const CandidateRecord& c) { PrintCandidateColumns(c); };
     BeaconDetector detector(settings);
     std::vector<uint8_t> block(48000);

@@ -48,7 +48,8 @@ const DetectorCopy* CSorvantelDoc::CurrentDetectorCopy() const {
     if (s.bandLow != m_nBandLow || s.bandHigh != m_nBandHigh || s.rowsPerFrame != m_nRowsPerFrame ||
         s.toneMin != m_dAutoToneMin || s.toneMax != m_dAutoToneMax || m_bLoran)
         return nullptr;
-    if (c->StoreRows() != m_nRows || c->Rows().Rows() > m_nRows || c->Rows().Rows() < m_nRows - 16) return nullptr;
+    if (c->StoreRows() != m_nRows || c->Rows().Rows() > m_nRows || c->Rows().Rows() < m_nRows - c->MostRowsWaiting())
+        return nullptr;
     return c;
 }
 

@@ -30,10 +30,11 @@ public:
     // The producer's rows since Start (or the last Purge): the store's row count, when the
     // copy has seen all the store's audio.
     long long StoreRows() const { return front_.ProducerRows() - purgedAt_; }
-    // The copy's rows that belong to the store (a few fewer than the store holds: the last
-    // rows wait for the audio after them).
+    // The copy's rows that belong to the store (fewer than the store holds, by up to
+    // MostRowsWaiting(): the last rows wait for the audio after them).
     const DetectorRows& Rows() const { return rows_; }
     const std::vector<int>& StoredLines() const { return storedLine_; }
+    long long MostRowsWaiting() const { return front_.MostRowsWaiting(); }
 
 private:
     DetectorFrontEnd front_;

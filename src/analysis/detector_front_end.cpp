@@ -155,6 +155,8 @@ bool DetectorFrontEnd::Configure(const FrontEndSettings& settings, DetectorRows&
     in2Used_ = p2;
     decimatedTime0_ = (d2_ - 1 - (h2_.size() - 1) / 2.0) * d1_ + d1_ - 1 - (h1_.size() - 1) / 2.0;
 
+    hum_.Configure(rate, mixHz, lowest, highest, pass);
+
     mixCos_.resize(kMixTable);
     mixSin_.resize(kMixTable);
     for (int n = 0; n < kMixTable; ++n) {
@@ -166,6 +168,9 @@ bool DetectorFrontEnd::Configure(const FrontEndSettings& settings, DetectorRows&
 
     windowLength_ = static_cast<int>(std::lround(kWindowSeconds * rate));
     window_ = KaiserWindow(windowLength_, kWindowBeta);
+    const double heldBack = (windowLength_ + 2.0 * hum_.HopSamples()) * d1_ * d2_ +
+                            static_cast<double>(h1_.size() + h2_.size() * static_cast<size_t>(d1_));
+    mostWaiting_ = static_cast<long long>(std::ceil(heldBack / static_cast<double>(samplesPerRow_))) + 2;
     int size = 1;
     while (size < windowLength_ * 3 / 2 || rate / size > kLineSpacingHz + 1e-9) size *= 2;
     fft_.Plan(size);
@@ -268,11 +273,14 @@ void DetectorFrontEnd::Stage2() {
     for (; at + taps <= in2Used_; at += d) {
         float sr, si;
         FilterAt(h2_, in2Re_.data() + at, in2Im_.data() + at, sr, si);
-        const size_t slot = static_cast<size_t>(decimated_) & mask;
-        ringRe_[slot] = sr;
-        ringIm_[slot] = si;
-        ++decimated_;
-        MakeRows(rowLimit_ >= 0 ? rowLimit_ : ProducerRows());
+        hum_.Push(sr, si);
+        while (hum_.Pop(sr, si)) {
+            const size_t slot = static_cast<size_t>(decimated_) & mask;
+            ringRe_[slot] = sr;
+            ringIm_[slot] = si;
+            ++decimated_;
+            MakeRows(rowLimit_ >= 0 ? rowLimit_ : ProducerRows());
+        }
     }
     std::copy(in2Re_.begin() + static_cast<long>(at), in2Re_.begin() + static_cast<long>(in2Used_), in2Re_.begin());
     std::copy(in2Im_.begin() + static_cast<long>(at), in2Im_.begin() + static_cast<long>(in2Used_), in2Im_.begin());

@@ -14,7 +14,8 @@
 // of stored row j (the frame that ends after (j + 1) x D x S samples, for a decimation D and S
 // slots a row), so that periods and phases mean the same in both. Each row also carries its
 // noise floor: the median power of the lines across the whole passband, which follows
-// impulsive static and a receiver's gain control row by row.
+// impulsive static and a receiver's gain control row by row. Mains hum near the searched tones
+// is taken out of the decimated audio first (hum_canceller.h).
 //
 //   DetectorFrontEnd front;
 //   DetectorRows rows;
@@ -28,6 +29,7 @@
 #include <vector>
 
 #include "analysis/detector_rows.h"
+#include "analysis/hum_canceller.h"
 #include "analysis/sensitive_spectrum.h"
 
 namespace sorv {
@@ -61,6 +63,9 @@ public:
 
     // The rows the spectrogram producer has made from the samples fed so far.
     long long ProducerRows() const;
+    // How many of those rows may still wait for audio: a row's window reaches past the
+    // producer's row, and the hum canceller holds up to two seconds back.
+    long long MostRowsWaiting() const { return mostWaiting_; }
     uint64_t SamplesFed() const { return fed_; }
     const FrontEndSettings& Settings() const { return settings_; }
 
@@ -79,6 +84,7 @@ private:
 
     // Producer cadence.
     long long samplesPerRow_ = 0;
+    long long mostWaiting_ = 0;
     double rowCentreOffset_ = 0.0;  // centre of row j: (j + 1) x samplesPerRow_ - this
 
     // Mixing.
@@ -93,6 +99,7 @@ private:
     std::vector<float> in2Re_, in2Im_;
     size_t in2Used_ = 0;
     double decimatedTime0_ = 0.0;       // input time of decimated sample 0
+    HumCanceller hum_;                  // between the decimation and the ring
 
     // Decimated samples, kept in a ring.
     std::vector<float> ringRe_, ringIm_;

@@ -37,10 +37,11 @@ DetectorRun Detect(const test::NoiseRecording& spec) {
         detector.AddAudio(block.data(), n);
         if (n < block.size()) break;
     }
+    run.found = detector.Finish();
+    // After Finish: the last rows wait for audio beyond them until then.
     run.rows = detector.Rows();
     run.bytes = detector.BytesHeld();
     run.seconds = detector.Seconds();
-    run.found = detector.Finish();
     return run;
 }
 
