@@ -165,6 +165,8 @@ bool DetectorFrontEnd::Configure(const FrontEndSettings& settings, DetectorRows&
         mixSin_[static_cast<size_t>(n)] = static_cast<float>(-std::sin(phase));
     }
     mixPhase_ = 0;
+    audio_.assign(kChunk, 0.0f);
+    blanker_.Reset();
 
     windowLength_ = static_cast<int>(std::lround(kWindowSeconds * rate));
     window_ = KaiserWindow(windowLength_, kWindowBeta);
@@ -233,10 +235,11 @@ void DetectorFrontEnd::Feed(const uint8_t* samples, size_t count) {
         const size_t n = std::min(count, kChunk);
         float* re = in1Re_.data() + in1Used_;
         float* im = in1Im_.data() + in1Used_;
+        for (size_t i = 0; i < n; ++i) audio_[i] = static_cast<float>(static_cast<int>(samples[i]) - 128);
+        blanker_.Run(audio_.data(), n);
         for (size_t i = 0; i < n; ++i) {
-            const float x = static_cast<float>(static_cast<int>(samples[i]) - 128);
-            re[i] = x * mixCos_[mixPhase_];
-            im[i] = x * mixSin_[mixPhase_];
+            re[i] = audio_[i] * mixCos_[mixPhase_];
+            im[i] = audio_[i] * mixSin_[mixPhase_];
             if (++mixPhase_ == kMixTable) mixPhase_ = 0;
         }
         in1Used_ += n;

@@ -14,8 +14,9 @@
 // of stored row j (the frame that ends after (j + 1) x D x S samples, for a decimation D and S
 // slots a row), so that periods and phases mean the same in both. Each row also carries its
 // noise floor: the median power of the lines across the whole passband, which follows
-// impulsive static and a receiver's gain control row by row. Mains hum near the searched tones
-// is taken out of the decimated audio first (hum_canceller.h).
+// impulsive static and a receiver's gain control row by row. Clicks are blanked in the audio
+// first (impulse_blanker.h), and mains hum near the searched tones is taken out of the
+// decimated audio (hum_canceller.h).
 //
 //   DetectorFrontEnd front;
 //   DetectorRows rows;
@@ -30,6 +31,7 @@
 
 #include "analysis/detector_rows.h"
 #include "analysis/hum_canceller.h"
+#include "analysis/impulse_blanker.h"
 #include "analysis/sensitive_spectrum.h"
 
 namespace sorv {
@@ -86,6 +88,10 @@ private:
     long long samplesPerRow_ = 0;
     long long mostWaiting_ = 0;
     double rowCentreOffset_ = 0.0;  // centre of row j: (j + 1) x samplesPerRow_ - this
+
+    // Clicks blanked in the audio before it is mixed (impulse_blanker.h).
+    std::vector<float> audio_;
+    ImpulseBlanker blanker_;
 
     // Mixing.
     std::vector<float> mixCos_, mixSin_;
