@@ -134,13 +134,31 @@ double CorrelationOf(const std::vector<double>& residual) {
 
 }  // namespace
 
-void RemovePeriodic(double* series, int rows, double rowRate, double period, PeriodFold& work) {
+void RemovePeriodic(double* series, int rows, double rowRate, double period, PeriodFold& work,
+                    const std::vector<double>* shape) {
     if (!work.Fold(series, 0, rows, rowRate, period)) return;
     const int n = work.Length();
     const double* trace = work.Trace();
     double mean = 0.0;
     for (int i = 0; i < n; ++i) mean += trace[i];
     mean /= n;
+    std::vector<double> projected;
+    if (shape && shape->size() == static_cast<size_t>(n)) {
+        // The fold's projection on the shape, about their means.
+        double shapeMean = 0.0;
+        for (double v : *shape) shapeMean += v;
+        shapeMean /= n;
+        double ts = 0.0, ss = 0.0;
+        for (int i = 0; i < n; ++i) {
+            const double d = (*shape)[static_cast<size_t>(i)] - shapeMean;
+            ts += (trace[i] - mean) * d;
+            ss += d * d;
+        }
+        const double scale = ss > 0.0 ? ts / ss : 0.0;
+        projected.resize(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i) projected[static_cast<size_t>(i)] = mean + scale * ((*shape)[static_cast<size_t>(i)] - shapeMean);
+        trace = projected.data();
+    }
     std::vector<double> keying(static_cast<size_t>(rows), 0.0);
     double overall = 0.0;
     for (int j = 0; j < rows; ++j) {

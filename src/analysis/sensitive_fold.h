@@ -51,7 +51,11 @@ int FoldedRows(int rows, double rowRate, double period);
 // its repetition frequency, even from a beacon that fades or a receiver's AGC: removing only
 // the mean keying would leave what the fading did to it, which folds at other periods into
 // texts of its own.
-void RemovePeriodic(double* series, int rows, double rowRate, double period, PeriodFold& work);
+// With a shape (one period of the keying to take out, in as many bins as the fold), only the
+// part of the series' own fold that looks like it goes: a beacon at twice the period keeps the
+// half of its keying that a fold at this period also holds.
+void RemovePeriodic(double* series, int rows, double rowRate, double period, PeriodFold& work,
+                    const std::vector<double>* shape = nullptr);
 
 // Values given at ascending row positions, interpolated linearly to every row 0..rows-1 and
 // held beyond the first and the last: a gain or weight known part by part, for each row.

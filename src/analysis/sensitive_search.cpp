@@ -56,6 +56,7 @@ struct LineState {
 struct Head {
     double hz = 0.0;
     double period = 0.0;
+    std::vector<double> shape;  // one period of its keying as read, at the fold's bins
 };
 
 struct Examined {
@@ -231,7 +232,7 @@ bool SensitiveSearch::Examine(int line, double period, Examined& e, CandidateRec
     // its leak) would stand in this fold as noise the line's spectrum does not know of.
     for (const Head& h : heads_)
         if (std::fabs(h.hz - rows_.LineHz(line)) <= kNeighbourHz)
-            RemovePeriodic(e.series.data(), rows_.Rows(), rows_.RowRate(), h.period, foldWork_);
+            RemovePeriodic(e.series.data(), rows_.Rows(), rows_.RowRate(), h.period, foldWork_, &h.shape);
     e.noisePerRow = s.noisePerRow;
     FoldedTrace trace = Fold(e.series, e.noisePerRow, period, -1);
     if (trace.Length() < 8) return false;
@@ -534,7 +535,14 @@ std::vector<SensitiveDetection> SensitiveSearch::Run() {
             // that failed spares the lines where the keying stands further out of their own
             // noise than here: a strong carrier's line holds a trace of a weak ident's keying
             // beside it with more power than the ident's own line, and far less clearly.
-            if (record.accepted) heads_.push_back({hz, period});
+            if (record.accepted) {
+                // Its keying as read, to be taken out of the lines around only where it is
+                // there: a beacon at twice its period holds half its keying in a fold at it.
+                Head head{hz, period, {}};
+                RenderMorse(e.reading.text, e.reading.timing, &rows_.Response(),
+                            Fold(e.series, e.noisePerRow, period, -1).Length(), head.shape);
+                heads_.push_back(std::move(head));
+            }
             TakeOut(hz, period, record.accepted ? std::numeric_limits<double>::infinity() : keyingScore + kSpareMargin);
         }
         // The candidate's own line carries none of it either, as found or as corrected.

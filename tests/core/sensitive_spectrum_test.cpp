@@ -169,6 +169,56 @@ TEST(SensitiveFold, RemovingAPeriodLeavesNoKeyingAtIt) {
     EXPECT_EQ(x, before);
 }
 
+// A beacon read at 6 s leaks into the line of another keyed every 12 s: taking out its keying
+// as it was read leaves the other's nearly whole, where taking out the line's own fold at 6 s
+// would take half of it (everything of it that repeats every 6 s).
+TEST(SensitiveFold, RemovingAShapeSparesAKeyingAtTwiceThePeriod) {
+    const int rows = 18750;
+    std::vector<double> x = ExponentialNoise(rows, 8);
+    std::vector<double> twice(static_cast<size_t>(rows), 0.0);
+    for (size_t j = 0; j < twice.size(); ++j) {
+        const double phase = std::fmod(j / kRowRate, 12.0);
+        if (phase < 1.0 || (phase >= 7.0 && phase < 7.5) || (phase >= 8.0 && phase < 9.5)) twice[j] = 2.0;
+    }
+    for (size_t j = 0; j < x.size(); ++j) x[j] += twice[j];
+    const std::vector<double> without = x;
+    std::vector<double> plain = x;
+    AddKeying(x, 6.0, 2.0, 1.0);
+    AddKeying(plain, 6.0, 2.0, 1.0);
+    PeriodFold fold;
+    ASSERT_TRUE(fold.Fold(x.data(), 0, rows, kRowRate, 6.0));
+    std::vector<double> shape(static_cast<size_t>(fold.Length()));
+    for (size_t i = 0; i < shape.size(); ++i) shape[i] = i / kRowRate < 2.0 ? 1.0 : 0.0;
+    RemovePeriodic(x.data(), rows, kRowRate, 6.0, fold, &shape);
+    RemovePeriodic(plain.data(), rows, kRowRate, 6.0, fold);
+    // What is left, folded at 12 s, against the keying at 12 s alone.
+    auto agreement = [&](const std::vector<double>& left) {
+        PeriodFold f, truth;
+        f.Fold(left.data(), 0, rows, kRowRate, 12.0);
+        truth.Fold(twice.data(), 0, rows, kRowRate, 12.0);
+        double ft = 0.0, tt = 0.0, ff = 0.0, fm = 0.0, tm = 0.0;
+        const int n = f.Length();
+        for (int i = 0; i < n; ++i) fm += f.Trace()[i] / n, tm += truth.Trace()[i] / n;
+        for (int i = 0; i < n; ++i) {
+            ft += (f.Trace()[i] - fm) * (truth.Trace()[i] - tm);
+            tt += (truth.Trace()[i] - tm) * (truth.Trace()[i] - tm);
+            ff += (f.Trace()[i] - fm) * (f.Trace()[i] - fm);
+        }
+        return ft / std::sqrt(tt * ff);
+    };
+    EXPECT_GT(agreement(x), 0.95);
+    EXPECT_LT(agreement(plain), 0.9);
+    // The 6 s keying itself is gone: what is left beside the line without it is flat at 6 s,
+    // but for the part of the other's keying at 6 s that looks like this one (here it keys at
+    // the same phase, a quarter of the key-down).
+    std::vector<double> left(static_cast<size_t>(rows));
+    for (size_t j = 0; j < left.size(); ++j) left[j] = x[j] - without[j];
+    ASSERT_TRUE(fold.Fold(left.data(), 0, rows, kRowRate, 6.0));
+    double mean = 0.0;
+    for (int i = 0; i < fold.Length(); ++i) mean += fold.Trace()[i] / fold.Length();
+    for (int i = 0; i < fold.Length(); ++i) EXPECT_NEAR(fold.Trace()[i], mean, 0.3) << i;
+}
+
 // A strong keying whose strength wanders by 10 dB over minutes: removing its mean
 // keying alone would leave the wandering, whose harmonics beside the keying's fold at other
 // periods into keying of their own.
