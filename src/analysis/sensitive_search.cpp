@@ -19,6 +19,10 @@ namespace {
 constexpr double kTopHz = 3.0;            // highest keying harmonic summed (a dot is 0.1 s or more)
 constexpr double kPeriodSlack = 0.005;    // an ident period at a limit still counts
 constexpr double kNeighbourHz = 320.0;    // how far a strong beacon's keying leaks and clicks
+// An accepted beacon's keying is taken out of a line around it only where what it can put
+// there (its score times its leak into the line) would stand this many deviations out.
+constexpr double kLeastLeak = 0.5;
+constexpr double kClickUnitSeconds = 0.1;  // the splatter of a key edge at 12 wpm
 constexpr int kPeaksPerLine = 6;          // candidate periods kept per line
 constexpr double kPeakSeparation = 0.01;  // relative: peaks closer than this are one
 constexpr int kMostRounds = 24;           // candidates read per search
@@ -56,6 +60,7 @@ struct LineState {
 struct Head {
     double hz = 0.0;
     double period = 0.0;
+    double score = 0.0;
     std::vector<double> shape;  // one period of its keying as read, at the fold's bins
 };
 
@@ -99,6 +104,7 @@ private:
     // Takes the period's keying out of the lines around hz, except those where it stands
     // above spareAbove noise units.
     void TakeOut(double hz, double period, double spareAbove);
+    double LeakInto(double apartHz) const;
 
     const DetectorRows& rows_;
     const std::vector<int>& storedLine_;
@@ -231,7 +237,7 @@ bool SensitiveSearch::Examine(int line, double period, Examined& e, CandidateRec
     // The keying of idents already accepted around here (a stronger one on the same line, or
     // its leak) would stand in this fold as noise the line's spectrum does not know of.
     for (const Head& h : heads_)
-        if (std::fabs(h.hz - rows_.LineHz(line)) <= kNeighbourHz)
+        if (h.score * LeakInto(std::fabs(h.hz - rows_.LineHz(line))) >= kLeastLeak)
             RemovePeriodic(e.series.data(), rows_.Rows(), rows_.RowRate(), h.period, foldWork_, &h.shape);
     e.noisePerRow = s.noisePerRow;
     FoldedTrace trace = Fold(e.series, e.noisePerRow, period, -1);
@@ -479,6 +485,21 @@ bool SensitiveSearch::SeenBefore(double hz, double period) const {
     return false;
 }
 
+// The share of a beacon's keying power that reaches a line apartHz from its own: through the
+// rows' window (the most over where in its line the tone may lie), or by the splatter of its
+// key edges. A beacon at twice another's period holds half its keying in a fold at the other's,
+// so the other's is taken out only where it can be.
+double SensitiveSearch::LeakInto(double apartHz) const {
+    if (apartHz > kNeighbourHz) return 0.0;
+    if (apartHz < 1e-6) return 1.0;
+    const double spacing = rows_.Lines() > 1 ? rows_.LineHz(1) - rows_.LineHz(0) : 0.0;
+    double leak = 0.0;
+    for (int k = -2; k <= 2; ++k)
+        leak = std::max(leak, rows_.Response().PowerGain(apartHz + k * spacing / 4.0, rows_.RowRate()));
+    const double click = 1.0 / (M_PI * apartHz * kClickUnitSeconds);
+    return std::max(leak, click * click);
+}
+
 void SensitiveSearch::TakeOut(double hz, double period, double spareAbove) {
     for (size_t l = 0; l < state_.size(); ++l) {
         LineState& s = state_[l];
@@ -538,7 +559,7 @@ std::vector<SensitiveDetection> SensitiveSearch::Run() {
             if (record.accepted) {
                 // Its keying as read, to be taken out of the lines around only where it is
                 // there: a beacon at twice its period holds half its keying in a fold at it.
-                Head head{hz, period, {}};
+                Head head{hz, period, e.reading.fit.score, {}};
                 RenderMorse(e.reading.text, e.reading.timing, &rows_.Response(),
                             Fold(e.series, e.noisePerRow, period, -1).Length(), head.shape);
                 heads_.push_back(std::move(head));
