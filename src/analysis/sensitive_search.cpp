@@ -497,7 +497,7 @@ double SensitiveSearch::LeakInto(double apartHz) const {
     for (int k = -2; k <= 2; ++k)
         leak = std::max(leak, rows_.Response().PowerGain(apartHz + k * spacing / 4.0, rows_.RowRate()));
     const double click = 1.0 / (M_PI * apartHz * kClickUnitSeconds);
-    return std::max(leak, click * click);
+    return std::min(1.0, std::max(leak, click * click));
 }
 
 void SensitiveSearch::TakeOut(double hz, double period, double spareAbove) {

@@ -130,6 +130,27 @@ TEST(BeaconDetector, AnIdentUnderADeepFadeIsReadWhereItIsStrong) {
     }
 }
 
+// OHM every 12 s beside AB every 6 s, 10 dB stronger and 120 Hz away: half of OHM's keying
+// repeats every 6 s, and taking AB's period out of OHM's line with it had lost OHM here.
+TEST(BeaconDetector, ABeaconAtTwiceAStrongerOnesPeriodKeepsItsKeying) {
+    {
+        const uint32_t seed = 61;
+        test::NoiseRecording spec;
+        spec.seconds = 600.0;
+        spec.seed = seed;
+        spec.idents.push_back({"OHM", 980.5, 12.0, 9.0, -19.0});
+        spec.idents.push_back({"AB", 1100.0, 6.0, 6.0, -9.0});
+        const DetectorRun run = Detect(spec);
+        ASSERT_EQ(run.found.size(), 2u) << seed;
+        for (const SensitiveDetection& d : run.found) {
+            if (d.ident == "AB") continue;
+            EXPECT_EQ(d.ident, "OHM") << seed;
+            EXPECT_NEAR(d.period, 12.0, 0.05) << seed;
+            EXPECT_GT(d.score, 30.0) << seed;
+        }
+    }
+}
+
 TEST(BeaconDetector, RandomSlowFadingDoesNotHideAnIdent) {
     // 7 dB standard deviation, minutes slow: the interleaved halves both hold the ident.
     test::NoiseRecording spec;
