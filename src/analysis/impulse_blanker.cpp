@@ -20,34 +20,52 @@ constexpr double kMedianOverRms = 0.6744897501960817;  // of a Gaussian's magnit
 void ImpulseBlanker::Reset() { *this = ImpulseBlanker{}; }
 
 void ImpulseBlanker::Run(float* samples, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        const float magnitude = std::fabs(samples[i]);
-        Measure(magnitude);
-        if (steady_) {
-            quiet_ = magnitude < ringing_ ? quiet_ + 1 : 0;
-            if (quiet_ >= kHoldSamples) steady_ = false;
-            continue;
-        }
-        if (magnitude >= trigger_ || (hold_ > 0 && magnitude >= ringing_)) hold_ = kHoldSamples;
-        if (hold_ == 0) {
+    size_t i = 0;
+    while (i < count) {
+        if (!steady_ && hold_ == 0) {
+            // Nothing to blank until a sample crosses the trigger: only count the magnitudes.
+            const size_t end = std::min<size_t>(count, i + (kMeasureSamples - counted_));
+            size_t j = i;
+            for (; j < end; ++j) {
+                const float magnitude = std::fabs(samples[j]);
+                if (magnitude >= trigger_) break;
+                ++histogram_[std::min<size_t>(static_cast<size_t>(magnitude + 0.5f), histogram_.size() - 1)];
+            }
+            counted_ += static_cast<uint32_t>(j - i);
+            if (counted_ >= kMeasureSamples) Measure();
+            i = j;
+            if (j == end) continue;
             run_ = 0;
-            continue;
         }
-        --hold_;
-        samples[i] = 0.0f;
-        ++blanked_;
-        if (++run_ > kLongestClick) {
-            steady_ = true;
-            hold_ = run_ = quiet_ = 0;
-        }
+        Blank(samples[i]);
+        ++i;
+    }
+}
+
+// One sample while a click is being blanked, or a steady sound waited out, or at a trigger.
+void ImpulseBlanker::Blank(float& sample) {
+    const float magnitude = std::fabs(sample);
+    ++histogram_[std::min<size_t>(static_cast<size_t>(magnitude + 0.5f), histogram_.size() - 1)];
+    if (++counted_ >= kMeasureSamples) Measure();
+    if (steady_) {
+        quiet_ = magnitude < ringing_ ? quiet_ + 1 : 0;
+        if (quiet_ >= kHoldSamples) steady_ = false;
+        return;
+    }
+    if (magnitude >= trigger_ || (hold_ > 0 && magnitude >= ringing_)) hold_ = kHoldSamples;
+    if (hold_ == 0) return;
+    --hold_;
+    sample = 0.0f;
+    ++blanked_;
+    if (++run_ > kLongestClick) {
+        steady_ = true;
+        hold_ = run_ = quiet_ = 0;
     }
 }
 
 // Every kMeasureSamples samples the trigger follows the noise: the median magnitude over its
 // share of a Gaussian's rms, interpolated within the count it falls in.
-void ImpulseBlanker::Measure(float magnitude) {
-    ++histogram_[std::min<size_t>(static_cast<size_t>(magnitude + 0.5f), histogram_.size() - 1)];
-    if (++counted_ < kMeasureSamples) return;
+void ImpulseBlanker::Measure() {
     const double half = counted_ / 2.0;
     double below = 0.0, median = 0.0;
     for (size_t k = 0; k < histogram_.size(); ++k) {

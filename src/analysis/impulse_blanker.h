@@ -29,7 +29,8 @@ public:
     uint64_t SamplesBlanked() const { return blanked_; }
 
 private:
-    void Measure(float magnitude);
+    void Blank(float& sample);
+    void Measure();
 
     std::array<uint32_t, 129> histogram_{};  // magnitudes of the samples since the last measure
     uint32_t counted_ = 0;
