@@ -69,7 +69,7 @@ void HumCanceller::Configure(double rate, double mixHz, double lowHz, double hig
         windowSum_ += window_[static_cast<size_t>(m)];
     }
     int size = 1;
-    while (size < 2 * n) size *= 2;  // bins a quarter of the window's resolution apart
+    while (size < 2 * n) size *= 2;  // bins half the window's resolution apart
     fft_.Plan(size);
     re_.assign(static_cast<size_t>(size), 0.0);
     im_.assign(static_cast<size_t>(size), 0.0);

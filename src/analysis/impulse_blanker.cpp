@@ -29,7 +29,7 @@ void ImpulseBlanker::Run(float* samples, size_t count) {
             for (; j < end; ++j) {
                 const float magnitude = std::fabs(samples[j]);
                 if (magnitude >= trigger_) break;
-                ++histogram_[std::min<size_t>(static_cast<size_t>(magnitude + 0.5f), histogram_.size() - 1)];
+                Count(magnitude);
             }
             counted_ += static_cast<uint32_t>(j - i);
             if (counted_ >= kMeasureSamples) Measure();
@@ -45,7 +45,7 @@ void ImpulseBlanker::Run(float* samples, size_t count) {
 // One sample while a click is being blanked, or a steady sound waited out, or at a trigger.
 void ImpulseBlanker::Blank(float& sample) {
     const float magnitude = std::fabs(sample);
-    ++histogram_[std::min<size_t>(static_cast<size_t>(magnitude + 0.5f), histogram_.size() - 1)];
+    Count(magnitude);
     if (++counted_ >= kMeasureSamples) Measure();
     if (steady_) {
         quiet_ = magnitude < ringing_ ? quiet_ + 1 : 0;

@@ -15,6 +15,7 @@
 // stroke barely moves.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -29,6 +30,9 @@ public:
     uint64_t SamplesBlanked() const { return blanked_; }
 
 private:
+    void Count(float magnitude) {
+        ++histogram_[std::min<size_t>(static_cast<size_t>(magnitude + 0.5f), histogram_.size() - 1)];
+    }
     void Blank(float& sample);
     void Measure();
 
