@@ -132,7 +132,30 @@ double CorrelationOf(const std::vector<double>& residual) {
     return factor;
 }
 
+// The part of a fold's trace (n bins about its mean) that looks like the shape: its least-squares
+// projection on the shape about their means.
+void ProjectOnShape(const double* trace, int n, double mean, const std::vector<double>& shape,
+                    std::vector<double>& out) {
+    double shapeMean = 0.0;
+    for (double v : shape) shapeMean += v;
+    shapeMean /= n;
+    double ts = 0.0, ss = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double d = shape[static_cast<size_t>(i)] - shapeMean;
+        ts += (trace[i] - mean) * d;
+        ss += d * d;
+    }
+    const double scale = ss > 0.0 ? ts / ss : 0.0;
+    out.resize(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) out[static_cast<size_t>(i)] = mean + scale * (shape[static_cast<size_t>(i)] - shapeMean);
+}
+
 }  // namespace
+
+int FoldLength(double rowRate, double period) {
+    int n = 0;
+    return UsablePeriod(rowRate, period, n) ? n : 0;
+}
 
 void RemovePeriodic(double* series, int rows, double rowRate, double period, PeriodFold& work,
                     const std::vector<double>* shape) {
@@ -144,19 +167,7 @@ void RemovePeriodic(double* series, int rows, double rowRate, double period, Per
     mean /= n;
     std::vector<double> projected;
     if (shape && shape->size() == static_cast<size_t>(n)) {
-        // The fold's projection on the shape, about their means.
-        double shapeMean = 0.0;
-        for (double v : *shape) shapeMean += v;
-        shapeMean /= n;
-        double ts = 0.0, ss = 0.0;
-        for (int i = 0; i < n; ++i) {
-            const double d = (*shape)[static_cast<size_t>(i)] - shapeMean;
-            ts += (trace[i] - mean) * d;
-            ss += d * d;
-        }
-        const double scale = ss > 0.0 ? ts / ss : 0.0;
-        projected.resize(static_cast<size_t>(n));
-        for (int i = 0; i < n; ++i) projected[static_cast<size_t>(i)] = mean + scale * ((*shape)[static_cast<size_t>(i)] - shapeMean);
+        ProjectOnShape(trace, n, mean, *shape, projected);
         trace = projected.data();
     }
     std::vector<double> keying(static_cast<size_t>(rows), 0.0);

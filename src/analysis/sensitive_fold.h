@@ -57,6 +57,10 @@ int FoldedRows(int rows, double rowRate, double period);
 void RemovePeriodic(double* series, int rows, double rowRate, double period, PeriodFold& work,
                     const std::vector<double>* shape = nullptr);
 
+// The length in rows (bins) of a fold at period seconds: the period in rows, rounded; 0 when
+// the period is not 1 to 4095 rows long.
+int FoldLength(double rowRate, double period);
+
 // Values given at ascending row positions, interpolated linearly to every row 0..rows-1 and
 // held beyond the first and the last: a gain or weight known part by part, for each row.
 void InterpolateOverRows(const std::vector<double>& at, const std::vector<double>& value, int rows,

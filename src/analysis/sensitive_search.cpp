@@ -560,8 +560,8 @@ std::vector<SensitiveDetection> SensitiveSearch::Run() {
                 // Its keying as read, to be taken out of the lines around only where it is
                 // there: a beacon at twice its period holds half its keying in a fold at it.
                 Head head{hz, period, e.reading.fit.score, {}};
-                RenderMorse(e.reading.text, e.reading.timing, &rows_.Response(),
-                            Fold(e.series, e.noisePerRow, period, -1).Length(), head.shape);
+                RenderMorse(e.reading.text, e.reading.timing, &rows_.Response(), FoldLength(rows_.RowRate(), period),
+                            head.shape);
                 heads_.push_back(std::move(head));
             }
             TakeOut(hz, period, record.accepted ? std::numeric_limits<double>::infinity() : keyingScore + kSpareMargin);
