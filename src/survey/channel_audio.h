@@ -11,4 +11,7 @@ namespace sorv {
 // Written so that the compiler can convert several samples at a time.
 size_t ToEngineSamples(const float* x, size_t count, float gain, uint8_t* out);
 
+// The same, a sample at a time on any processor: what the wide conversion must match.
+size_t ToEngineSamplesOneByOne(const float* x, size_t count, float gain, uint8_t* out);
+
 }  // namespace sorv

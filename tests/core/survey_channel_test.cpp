@@ -6,10 +6,13 @@
 
 #include <cmath>
 #include <complex>
+#include <limits>
+#include <random>
 #include <vector>
 
 #include "cli/engine_lane.h"
 #include "support/iq_beacons.h"
+#include "survey/channel_audio.h"
 #include "survey/channel_layout.h"
 #include "survey/channeliser.h"
 #include "survey/sideband_combiner.h"
@@ -204,6 +207,33 @@ TEST(SidebandCombiner, BothSidebandsAddUpToThreeDecibelsMore) {
     const LineSnr upper = ChannelSnr(test::IqKeying::Upper, 393.75, 4);
     EXPECT_NEAR(10.0 * std::log10(upper.receiver / both.receiver), 0.0, 0.6);
     EXPECT_NEAR(10.0 * std::log10(upper.combined / upper.receiver), -3.0, 0.6);
+}
+
+// The wide conversion against the plain one: rounding at the half counts, the clip limits,
+// NaN and infinities, and a length that leaves a tail for the plain loop.
+TEST(ChannelAudio, WideConversionMatchesTheOneByOne) {
+    std::vector<float> x = {0.0f, 0.5f, -0.5f, 127.0f, 127.49f, 127.5f, -128.0f, -128.49f, -128.5f, -129.0f, 1e9f, -1e9f,
+                            std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                            -std::numeric_limits<float>::infinity(), 126.999f, -0.4999f};
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> u(-140.0f, 140.0f);
+    for (int i = 0; i < 1000; ++i) x.push_back(u(rng));
+    for (size_t n : {x.size(), x.size() - 3, size_t{7}, size_t{0}}) {
+        SCOPED_TRACE(n);
+        for (float gain : {1.0f, 0.37f}) {
+            std::vector<uint8_t> wide(n + 1, 77), plain(n + 1, 77);
+            const size_t clippedWide = ToEngineSamples(x.data(), n, gain, wide.data());
+            const size_t clippedPlain = ToEngineSamplesOneByOne(x.data(), n, gain, plain.data());
+            EXPECT_EQ(wide, plain);
+            EXPECT_EQ(clippedWide, clippedPlain);
+            EXPECT_EQ(wide[n], 77);  // nothing written past the end
+        }
+    }
+    // The named values: those at or past the half count on either side, NaN and the
+    // infinities are clipped (eleven of them); a NaN becomes 0.
+    std::vector<uint8_t> out(17);
+    EXPECT_EQ(ToEngineSamples(x.data(), 17, 1.0f, out.data()), 11u);
+    EXPECT_EQ(out, (std::vector<uint8_t>{128, 129, 128, 255, 255, 255, 0, 0, 0, 0, 255, 0, 0, 255, 0, 255, 128}));
 }
 
 }  // namespace
