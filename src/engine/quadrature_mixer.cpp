@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "engine/cpu_features.h"
 #include "engine/sin_cos.h"
 
 #if defined(__x86_64__)
@@ -164,13 +165,7 @@ __attribute__((target("avx2"), flatten)) double MixAvx2(double phase, double inc
     return MixWithKernel<Avx2Kernel>(phase, increment, bytes, n, sumI, sumQ);
 }
 
-bool HasAvx2() {
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return has;
-}
+bool HasAvx2() { return CpuHasAvx2(); }
 
 #else
 

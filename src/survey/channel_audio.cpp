@@ -1,5 +1,7 @@
 #include "survey/channel_audio.h"
 
+#include "engine/cpu_features.h"
+
 #if defined(__x86_64__)
 #include <immintrin.h>
 #endif
@@ -48,21 +50,13 @@ __attribute__((target("avx2"))) size_t ToEngineSamplesAvx2(const float* x, size_
     return clipped + ToEngineSamplesPlain(x, count, gain, out, i);
 }
 
-bool HasAvx2() {
-    static const bool has = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return has;
-}
-
 #endif
 
 }  // namespace
 
 size_t ToEngineSamples(const float* x, size_t count, float gain, uint8_t* out) {
 #if defined(__x86_64__)
-    if (HasAvx2()) return ToEngineSamplesAvx2(x, count, gain, out);
+    if (CpuHasAvx2()) return ToEngineSamplesAvx2(x, count, gain, out);
 #endif
     return ToEngineSamplesPlain(x, count, gain, out, 0);
 }
