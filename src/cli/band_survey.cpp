@@ -55,6 +55,8 @@ void Channelise(IqSource& source, size_t firstCarrier, size_t carriers, const Su
     }
     std::vector<std::unique_ptr<Worker>> workers;
     for (int w = 0; w < threads; ++w) workers.push_back(std::make_unique<Worker>(g, blocksPerChunk));
+    OscillatorRun oscillator;
+    const double increment = workers.front()->lane.Doc().MixerIncrement();
     std::vector<ComplexBuffer> spectra;
     for (int j = 0; j < blocksPerChunk; ++j) spectra.emplace_back(static_cast<size_t>(g.blockSize));
 
@@ -81,18 +83,25 @@ void Channelise(IqSource& source, size_t firstCarrier, size_t carriers, const Su
         const int64_t blocksNeeded = (static_cast<int64_t>(read) + g.hop - 1) / g.hop;
         const int blocks = static_cast<int>(std::min<int64_t>(blocksPerChunk, blocksNeeded - firstBlock));
         if (blocks <= 0) break;
-        ParallelFor(blocks, threads, [&](int j, int w) {
-            Worker& work = *workers[static_cast<size_t>(w)];
-            std::copy(buffer.begin() + static_cast<long>(j) * g.hop,
-                      buffer.begin() + static_cast<long>(j) * g.hop + g.blockSize, work.in.data());
-            bank.Transform(work.in.data(), spectra[static_cast<size_t>(j)].data());
-        });
         // Audio of the recording's own length only: the last block's tail is silence.
         const uint64_t recordingAudio = read * 48000 / static_cast<uint64_t>(rate);
         const uint64_t chunkAudioStart = static_cast<uint64_t>(firstBlock) * static_cast<uint64_t>(g.audioHop);
         const size_t audioCount = static_cast<size_t>(std::min<uint64_t>(
             static_cast<uint64_t>(blocks) * g.audioHop, recordingAudio > chunkAudioStart ? recordingAudio - chunkAudioStart : 0));
         const size_t basebandCount = audioCount / 10;
+        // The blocks' transforms, and beside them the oscillator every channel mixes this
+        // chunk's audio with: all have heard the same number of samples, so all have the phase
+        // of the first.
+        ParallelFor(blocks + 1, threads, [&](int j, int w) {
+            if (j == blocks) {
+                if (!channels.empty()) oscillator.Compute(channels.front()->identifier.MixerPhase(), increment, audioCount);
+                return;
+            }
+            Worker& work = *workers[static_cast<size_t>(w)];
+            std::copy(buffer.begin() + static_cast<long>(j) * g.hop,
+                      buffer.begin() + static_cast<long>(j) * g.hop + g.blockSize, work.in.data());
+            bank.Transform(work.in.data(), spectra[static_cast<size_t>(j)].data());
+        });
         ParallelFor(static_cast<int>(channels.size()), threads, [&](int c, int w) {
             Worker& work = *workers[static_cast<size_t>(w)];
             Channel& ch = *channels[static_cast<size_t>(c)];
@@ -103,7 +112,7 @@ void Channelise(IqSource& source, size_t firstCarrier, size_t carriers, const Su
                               work.audio.data(), work.baseband.data() + static_cast<size_t>(j) * g.basebandHop);
                 ToEngineSamples(work.audio.data(), work.audio.size(), static_cast<float>(ch.gain), work.bytes.data() + at);
             }
-            ch.identifier.FeedAudio(work.lane, work.bytes.data(), audioCount);
+            ch.identifier.FeedAudio(work.lane, work.bytes.data(), audioCount, &oscillator);
             ch.identifier.FeedBaseband(work.lane, work.baseband.data(), basebandCount);
         });
         firstBlock += blocks;

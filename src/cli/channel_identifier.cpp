@@ -26,8 +26,9 @@ ChannelIdentifier::ChannelIdentifier(int carrier, double carrierOffsetHz, double
     picked_.resize(receiver_.Lines().size());
 }
 
-void ChannelIdentifier::FeedAudio(EngineLane& lane, const uint8_t* audio, size_t count) {
-    const bool clipped = lane.Run(producer_, audio, count, [&](const double* row) { AddReceiverRow(lane, row); });
+void ChannelIdentifier::FeedAudio(EngineLane& lane, const uint8_t* audio, size_t count, const OscillatorRun* shared) {
+    const bool clipped =
+        lane.Run(producer_, audio, count, [&](const double* row) { AddReceiverRow(lane, row); }, shared);
     if (clipped) ++clippedBlocks_;
 }
 

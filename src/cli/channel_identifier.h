@@ -32,7 +32,11 @@ public:
 
     // The channel's next audio (48000 a second) and baseband (4800 a second), covering the same
     // time. Stretches that fill up are searched at once, on the lane's thread.
-    void FeedAudio(EngineLane& lane, const uint8_t* audio, size_t count);
+    // shared: the oscillator's values for this audio, as EngineLane::Run takes them.
+    void FeedAudio(EngineLane& lane, const uint8_t* audio, size_t count, const OscillatorRun* shared = nullptr);
+    // The phase the channel's oscillator has reached: every channel fed the same number of
+    // samples has the same one.
+    double MixerPhase() const { return producer_.phase; }
     void FeedBaseband(EngineLane& lane, const std::complex<float>* baseband, size_t count);
     // Searches what is left of the recording.
     void Finish(EngineLane& lane);

@@ -24,8 +24,10 @@ EngineLane::EngineLane() : hd_(messages_) {
 }
 
 bool EngineLane::Run(ProducerState& state, const uint8_t* audio, size_t count,
-                     const std::function<void(const double* row)>& onRow) {
+                     const std::function<void(const double* row)>& onRow, const OscillatorRun* shared) {
     CSorvantelDoc& doc = *hd_.doc;
+    doc.m_pSharedOscillator = shared;
+    doc.m_nSharedOscillatorAt = 0;
     doc.m_dPhase = state.phase;
     doc.m_nDecimCount = state.decimCount;
     doc.m_nRingPos = state.ringPos;
@@ -45,6 +47,7 @@ bool EngineLane::Run(ProducerState& state, const uint8_t* audio, size_t count,
         at += n;
     }
     doc.m_nRows = 0;
+    doc.m_pSharedOscillator = nullptr;
     state.phase = doc.m_dPhase;
     state.decimCount = doc.m_nDecimCount;
     state.ringPos = doc.m_nRingPos;

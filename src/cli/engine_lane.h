@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "cli/headless_document.h"
+#include "engine/oscillator_run.h"
 #include "survey/keying_prescreen.h"
 
 namespace sorv {
@@ -36,9 +37,11 @@ public:
 
     // The audio of one channel through the per-sample step, continuing from state (which is
     // updated); each row it makes goes to onRow (128 powers, line 0 first). Returns whether
-    // any sample of the audio was at the 8-bit limits.
+    // any sample of the audio was at the 8-bit limits. shared, when given, holds the
+    // oscillator's values for these samples as every channel of this stretch of time has them;
+    // where its phases are not this channel's, the step works them out itself.
     bool Run(ProducerState& state, const uint8_t* audio, size_t count,
-             const std::function<void(const double* row)>& onRow);
+             const std::function<void(const double* row)>& onRow, const OscillatorRun* shared = nullptr);
 
     CSorvantelDoc& Doc() { return *hd_.doc; }
     // A rows x 128 store for the detector to read: the document's own, which Run overwrites

@@ -108,6 +108,12 @@ int CSorvantelDoc::Decimation() const {
     return width > 0 && width <= 48000 ? static_cast<int>(48000 / width) : 1;
 }
 
+double CSorvantelDoc::MixerIncrement() const {
+    // Edges are summed in 64 bits: near the integer limits the int sum would overflow.
+    const int64_t sum = static_cast<int64_t>(m_nBandHigh) + m_nBandLow;
+    return static_cast<double>(sum) * 3.1415926536 / 48000.0;
+}
+
 double CSorvantelDoc::RowRate() const {
     if (m_nRowsPerFrame == 0) return 0.0;
     return static_cast<double>(BandWidth()) / (128.0 / m_nRowsPerFrame);

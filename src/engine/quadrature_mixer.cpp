@@ -77,6 +77,35 @@ inline double MixWithKernel(double phase, double increment, const uint8_t* bytes
                                                : MixGroups<Kernel, true>(phase, increment, bytes, n, sumI, sumQ);
 }
 
+// The oscillator alone for a run of samples: each phase, then its sine and cosine, four at a
+// time where the kernel can, exactly as the mixing loop above takes them.
+template <class Kernel>
+inline void OscillatorGroups(double phase, double increment, size_t n, double* phases, double* sines,
+                             double* cosines) {
+    size_t j = 0;
+    for (; j + 4 <= n; j += 4) {
+        double p[4], s[4], c[4];
+        for (int l = 0; l < 4; ++l) {
+            p[l] = phase;
+            phases[j + l] = phase;
+            phase = AdvancePhase(phase, increment);
+        }
+        if (!Kernel::template SinCos<true>(p, s, c)) {
+            for (int l = 0; l < 4; ++l) SinCos(p[l], s[l], c[l]);
+        }
+        for (int l = 0; l < 4; ++l) {
+            sines[j + l] = s[l];
+            cosines[j + l] = c[l];
+        }
+    }
+    for (; j < n; ++j) {
+        phases[j] = phase;
+        SinCos(phase, sines[j], cosines[j]);
+        phase = AdvancePhase(phase, increment);
+    }
+    phases[n] = phase;
+}
+
 #if defined(__x86_64__)
 
 // The quadrant k & 3 chooses and negates as in SinCos: bit 0 swaps sine and cosine, bit 1 of k
@@ -85,7 +114,7 @@ inline double MixWithKernel(double phase, double increment, const uint8_t* bytes
 // SSE2, the baseline of every x86-64 processor: two pairs of lanes.
 struct Sse2Kernel {
     template <bool kChecked>
-    static bool MixPair(const double* p, const uint8_t* bytes, double* mixedI, double* mixedQ) {
+    static bool SinCosPair(const double* p, __m128d& s, __m128d& c) {
         const __m128d ph = _mm_set_pd(p[1], p[0]);
         if constexpr (kChecked) {
             const __m128d inRange = _mm_and_pd(_mm_cmpge_pd(ph, _mm_setzero_pd()),
@@ -104,9 +133,14 @@ struct Sse2Kernel {
         const __m128d sign = _mm_set1_pd(-0.0);
         const __m128d flipS = _mm_and_pd(_mm_castsi128_pd(_mm_slli_epi64(q, 62)), sign);
         const __m128d flipC = _mm_and_pd(_mm_castsi128_pd(_mm_slli_epi64(_mm_add_epi64(q, _mm_set1_epi64x(1)), 62)), sign);
-        const __m128d s = _mm_xor_pd(_mm_or_pd(_mm_and_pd(odd, cr), _mm_andnot_pd(odd, sr)), flipS);
-        const __m128d c = _mm_xor_pd(_mm_or_pd(_mm_and_pd(odd, sr), _mm_andnot_pd(odd, cr)), flipC);
-
+        s = _mm_xor_pd(_mm_or_pd(_mm_and_pd(odd, cr), _mm_andnot_pd(odd, sr)), flipS);
+        c = _mm_xor_pd(_mm_or_pd(_mm_and_pd(odd, sr), _mm_andnot_pd(odd, cr)), flipC);
+        return true;
+    }
+    template <bool kChecked>
+    static bool MixPair(const double* p, const uint8_t* bytes, double* mixedI, double* mixedQ) {
+        __m128d s, c;
+        if (!SinCosPair<kChecked>(p, s, c)) return false;
         const __m128d x = _mm_set_pd(static_cast<int>(bytes[1]) - 128, static_cast<int>(bytes[0]) - 128);
         _mm_storeu_pd(mixedI, c * x);
         _mm_storeu_pd(mixedQ, s * x);
@@ -116,14 +150,23 @@ struct Sse2Kernel {
     static bool Mix(const double (&p)[4], const uint8_t* bytes, double (&mixedI)[4], double (&mixedQ)[4]) {
         return MixPair<kChecked>(p, bytes, mixedI, mixedQ) && MixPair<kChecked>(p + 2, bytes + 2, mixedI + 2, mixedQ + 2);
     }
+    template <bool kChecked>
+    static bool SinCos(const double (&p)[4], double (&s)[4], double (&c)[4]) {
+        __m128d s0, c0, s1, c1;
+        if (!SinCosPair<kChecked>(p, s0, c0) || !SinCosPair<kChecked>(p + 2, s1, c1)) return false;
+        _mm_storeu_pd(s, s0);
+        _mm_storeu_pd(s + 2, s1);
+        _mm_storeu_pd(c, c0);
+        _mm_storeu_pd(c + 2, c1);
+        return true;
+    }
 };
 
 // AVX2: four lanes. No "fma" in the target: a fused multiply-add rounds once where SinCos
 // rounds twice, and the results would no longer be the scalar ones.
 struct Avx2Kernel {
     template <bool kChecked>
-    __attribute__((target("avx2"))) static bool Mix(const double (&p)[4], const uint8_t* bytes, double (&mixedI)[4],
-                                                    double (&mixedQ)[4]) {
+    __attribute__((target("avx2"))) static bool SinCos4(const double (&p)[4], __m256d& s, __m256d& c) {
         const __m256d ph = _mm256_set_pd(p[3], p[2], p[1], p[0]);
         if constexpr (kChecked) {
             const __m256d inRange = _mm256_and_pd(_mm256_cmp_pd(ph, _mm256_setzero_pd(), _CMP_GE_OQ),
@@ -142,15 +185,29 @@ struct Avx2Kernel {
         const __m256d flipS = _mm256_and_pd(_mm256_castsi256_pd(_mm256_slli_epi64(q, 62)), sign);
         const __m256d flipC =
             _mm256_and_pd(_mm256_castsi256_pd(_mm256_slli_epi64(_mm256_add_epi64(q, _mm256_set1_epi64x(1)), 62)), sign);
-        const __m256d s = _mm256_xor_pd(_mm256_blendv_pd(sr, cr, odd), flipS);
-        const __m256d c = _mm256_xor_pd(_mm256_blendv_pd(cr, sr, odd), flipC);
-
+        s = _mm256_xor_pd(_mm256_blendv_pd(sr, cr, odd), flipS);
+        c = _mm256_xor_pd(_mm256_blendv_pd(cr, sr, odd), flipC);
+        return true;
+    }
+    template <bool kChecked>
+    __attribute__((target("avx2"))) static bool Mix(const double (&p)[4], const uint8_t* bytes, double (&mixedI)[4],
+                                                    double (&mixedQ)[4]) {
+        __m256d s, c;
+        if (!SinCos4<kChecked>(p, s, c)) return false;
         int32_t four;
         std::memcpy(&four, bytes, sizeof four);
         const __m128i xi = _mm_sub_epi32(_mm_cvtepu8_epi32(_mm_cvtsi32_si128(four)), _mm_set1_epi32(128));
         const __m256d x = _mm256_cvtepi32_pd(xi);
         _mm256_storeu_pd(mixedI, c * x);
         _mm256_storeu_pd(mixedQ, s * x);
+        return true;
+    }
+    template <bool kChecked>
+    __attribute__((target("avx2"))) static bool SinCos(const double (&p)[4], double (&s)[4], double (&c)[4]) {
+        __m256d sv, cv;
+        if (!SinCos4<kChecked>(p, sv, cv)) return false;
+        _mm256_storeu_pd(s, sv);
+        _mm256_storeu_pd(c, cv);
         return true;
     }
 };
@@ -165,6 +222,16 @@ __attribute__((target("avx2"), flatten)) double MixAvx2(double phase, double inc
     return MixWithKernel<Avx2Kernel>(phase, increment, bytes, n, sumI, sumQ);
 }
 
+__attribute__((flatten)) void OscillatorSse2(double phase, double increment, size_t n, double* phases, double* sines,
+                                             double* cosines) {
+    OscillatorGroups<Sse2Kernel>(phase, increment, n, phases, sines, cosines);
+}
+
+__attribute__((target("avx2"), flatten)) void OscillatorAvx2(double phase, double increment, size_t n, double* phases,
+                                                             double* sines, double* cosines) {
+    OscillatorGroups<Avx2Kernel>(phase, increment, n, phases, sines, cosines);
+}
+
 bool HasAvx2() { return CpuHasAvx2(); }
 
 #else
@@ -173,7 +240,16 @@ bool HasAvx2() { return CpuHasAvx2(); }
 struct ScalarKernel {
     template <bool>
     static bool Mix(const double (&)[4], const uint8_t*, double (&)[4], double (&)[4]) { return false; }
+    template <bool>
+    static bool SinCos(const double (&)[4], double (&)[4], double (&)[4]) { return false; }
 };
+
+void OscillatorSse2(double phase, double increment, size_t n, double* phases, double* sines, double* cosines) {
+    OscillatorGroups<ScalarKernel>(phase, increment, n, phases, sines, cosines);
+}
+void OscillatorAvx2(double phase, double increment, size_t n, double* phases, double* sines, double* cosines) {
+    OscillatorSse2(phase, increment, n, phases, sines, cosines);
+}
 
 double MixSse2(double phase, double increment, const uint8_t* bytes, size_t n, double& sumI, double& sumQ) {
     return MixWithKernel<ScalarKernel>(phase, increment, bytes, n, sumI, sumQ);
@@ -198,6 +274,17 @@ double MixIntoSlotWith(MixerKernel kernel, double phase, double increment, const
 double MixIntoSlot(double phase, double increment, const uint8_t* bytes, size_t n, double& sumI, double& sumQ) {
     static const auto mix = HasAvx2() ? MixAvx2 : MixSse2;
     return mix(phase, increment, bytes, n, sumI, sumQ);
+}
+
+void OscillatorValuesWith(MixerKernel kernel, double phase, double increment, size_t n, double* phases, double* sines,
+                          double* cosines) {
+    if (kernel == MixerKernel::kAvx2 && HasAvx2()) return OscillatorAvx2(phase, increment, n, phases, sines, cosines);
+    OscillatorSse2(phase, increment, n, phases, sines, cosines);
+}
+
+void OscillatorValues(double phase, double increment, size_t n, double* phases, double* sines, double* cosines) {
+    static const auto values = HasAvx2() ? OscillatorAvx2 : OscillatorSse2;
+    values(phase, increment, n, phases, sines, cosines);
 }
 
 }  // namespace sorv

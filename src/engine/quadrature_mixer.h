@@ -23,10 +23,17 @@ inline double AdvancePhase(double phase, double increment) {
 // then phase = AdvancePhase(phase, increment). Returns the phase after the last sample.
 double MixIntoSlot(double phase, double increment, const uint8_t* bytes, size_t n, double& sumI, double& sumQ);
 
+// The oscillator alone for n samples from phase on: phases[j], sines[j] and cosines[j] are the
+// phase of sample j and the sine and cosine MixIntoSlot multiplies it by; phases[n] is the
+// phase after the last (phases holds n + 1).
+void OscillatorValues(double phase, double increment, size_t n, double* phases, double* sines, double* cosines);
+
 // The instruction sets MixIntoSlot chooses between, for tests that check each of them.
 enum class MixerKernel { kSse2, kAvx2 };
 bool MixerKernelAvailable(MixerKernel kernel);
 double MixIntoSlotWith(MixerKernel kernel, double phase, double increment, const uint8_t* bytes, size_t n,
                        double& sumI, double& sumQ);
+void OscillatorValuesWith(MixerKernel kernel, double phase, double increment, size_t n, double* phases, double* sines,
+                          double* cosines);
 
 }  // namespace sorv

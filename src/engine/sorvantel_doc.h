@@ -50,6 +50,7 @@ struct PlaybackState {
 
 struct SensitiveDetection;  // analysis/sensitive_search.h
 class DetectorCopy;         // analysis/detector_copy.h
+class OscillatorRun;        // engine/oscillator_run.h
 
 // What the sensitive detector knows of an identification beyond the road's fields: valid
 // only while the road of its detection runs (and read by whoever watches the redraws).
@@ -125,6 +126,7 @@ public:
     // taken in 64 bits.
     int64_t BandWidth() const { return static_cast<int64_t>(m_nBandHigh) - m_nBandLow; }
     int Decimation() const;                 // mixed samples per ring slot, at least 1
+    double MixerIncrement() const;          // the oscillator's phase per sample, to the band's centre
     double RowRate() const;                 // rows per second
     double LineFrequency(int line) const;   // audio Hz of a line, real division
     bool LineIsValid() const { return m_nLine >= 0 && m_nLine <= 127 && m_nRows >= 1; }
@@ -258,6 +260,11 @@ public:
     int m_nRingPos = 0;
     double m_ringI[kLines] = {};
     double m_ringQ[kLines] = {};
+    // Set while the band survey's channels take turns on this document: the oscillator's values
+    // for the audio being fed, shared by all of them, and how far into it the step has come.
+    // Not owned. The step mixes by them only where their phases are its own.
+    const OscillatorRun* m_pSharedOscillator = nullptr;
+    size_t m_nSharedOscillatorAt = 0;
 
     // Spectrogram store: [row][line], allocated once.
     std::unique_ptr<double[][kLines]> m_power;

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "engine/oscillator_run.h"
 #include "engine/quadrature_mixer.h"
 #include "engine/sorvantel_doc.h"
 
@@ -29,11 +30,8 @@ struct Band {
 };
 
 Band ReadBand(const CSorvantelDoc& doc) {
-    // Edges are summed in 64 bits: near the integer limits the int sum would overflow.
-    const int64_t lo = doc.m_nBandLow;
-    const int64_t hi = doc.m_nBandHigh;
     const int R = doc.m_nRowsPerFrame >= 1 && doc.m_nRowsPerFrame <= 128 ? doc.m_nRowsPerFrame : 1;
-    return {static_cast<double>(hi + lo) * 3.1415926536 / 48000.0, doc.Decimation(), 128 / R};
+    return {doc.MixerIncrement(), doc.Decimation(), 128 / R};
 }
 
 // How many more samples complete the next row.
@@ -77,13 +75,17 @@ void MixRun(CSorvantelDoc& doc, const uint8_t* samples, size_t n, const Band& ba
     int count = doc.m_nDecimCount;
     int slot = doc.m_nRingPos;
     double phase = doc.m_dPhase;
+    const OscillatorRun* shared = doc.m_pSharedOscillator;
+    const size_t at = doc.m_nSharedOscillatorAt;
+    const bool fromShared = shared != nullptr && shared->Holds(at, n, phase, band.increment);
     for (size_t j = 0; j < n;) {
         const size_t take = std::min(n - j, count < decimation ? static_cast<size_t>(decimation - count) : 1);
         // A new slot's sums start from -0.0, the one value whose sum with the first product
         // is that product in every case (+0.0 would turn a first -0.0 into +0.0).
         double sumI = count == 0 ? -0.0 : doc.m_ringI[slot];
         double sumQ = count == 0 ? -0.0 : doc.m_ringQ[slot];
-        phase = MixIntoSlot(phase, band.increment, samples + j, take, sumI, sumQ);
+        phase = fromShared ? shared->MixIntoSlot(at + j, samples + j, take, sumI, sumQ)
+                           : MixIntoSlot(phase, band.increment, samples + j, take, sumI, sumQ);
         doc.m_ringI[slot] = sumI;
         doc.m_ringQ[slot] = sumQ;
         j += take;
@@ -96,6 +98,7 @@ void MixRun(CSorvantelDoc& doc, const uint8_t* samples, size_t n, const Band& ba
     doc.m_dPhase = phase;
     doc.m_nDecimCount = count;
     doc.m_nRingPos = slot;
+    doc.m_nSharedOscillatorAt = at + n;
 }
 
 void LoranRun(CSorvantelDoc& doc, const uint8_t* samples, size_t n) {

@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "engine/oscillator_run.h"
 #include "engine/quadrature_mixer.h"
 #include "engine/sin_cos.h"
 
@@ -103,6 +104,55 @@ TEST(QuadratureMixer, PhasesOutsideThePolynomialRangeTakeTheLibraryAsSinCosDoes)
     // A run that leaves the range in the middle of a group of four.
     ExpectSameAsPlain(1.0, 7.0, Bytes(40, 4));     // past 8 from the eleventh sample on
     ExpectSameAsPlain(0.17, -0.04, Bytes(40, 5));  // below 0 from the sixth
+}
+
+TEST(QuadratureMixer, TheOscillatorAloneGivesThePhasesSinesAndCosinesTheMixerUses) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (double increment : {0.1308996938995747, 1.7, 7.0, -0.04}) {
+        for (double phase : {0.0, -0.0, 3.0, 6.2831852, 7.99, 0.17, nan}) {
+            for (size_t n : {0, 1, 5, 43}) {
+                for (MixerKernel kernel : Kernels()) {
+                    std::vector<double> phases(n + 1), sines(n), cosines(n);
+                    OscillatorValuesWith(kernel, phase, increment, n, phases.data(), sines.data(), cosines.data());
+                    double p = phase;
+                    for (size_t j = 0; j < n; ++j) {
+                        double s, c;
+                        SinCos(p, s, c);
+                        ASSERT_TRUE(Same(phases[j], p) && Same(sines[j], s) && Same(cosines[j], c))
+                            << "kernel " << static_cast<int>(kernel) << " phase " << phase << " increment "
+                            << increment << " sample " << j;
+                        p = AdvancePhase(p, increment);
+                    }
+                    EXPECT_TRUE(Same(phases[n], p));
+                }
+            }
+        }
+    }
+}
+
+TEST(QuadratureMixer, ASharedOscillatorRunMixesAsTheMixerAndOnlyWhereItsPhasesAreTheSame) {
+    const double increment = 0.1308996938995747;
+    OscillatorRun run;
+    run.Compute(2.5, increment, 1000);
+    const std::vector<uint8_t> bytes = Bytes(1000, 8);
+    // Slots of the run, from its start and from the middle, against the mixer working the
+    // oscillator out itself.
+    double phase = 2.5, plainI = -0.0, plainQ = -0.0, sharedI = -0.0, sharedQ = -0.0;
+    for (size_t at = 0; at < 1000; at += 20) {
+        ASSERT_TRUE(run.Holds(at, 20, phase, increment));
+        const double next = run.MixIntoSlot(at, bytes.data() + at, 20, sharedI, sharedQ);
+        phase = MixIntoSlot(phase, increment, bytes.data() + at, 20, plainI, plainQ);
+        ASSERT_TRUE(Same(next, phase) && Same(sharedI, plainI) && Same(sharedQ, plainQ)) << "sample " << at;
+    }
+    // Another phase, the other zero, another increment, or beyond the run's end are refused.
+    EXPECT_FALSE(run.Holds(20, 20, std::nextafter(run.PhaseAt(20), 9.0), increment));
+    EXPECT_FALSE(run.Holds(0, 20, 2.5, std::nextafter(increment, 1.0)));
+    EXPECT_FALSE(run.Holds(990, 20, run.PhaseAt(990), increment));
+    EXPECT_TRUE(run.Holds(1000, 0, run.PhaseAt(1000), increment));
+    OscillatorRun atZero;
+    atZero.Compute(0.0, increment, 10);
+    EXPECT_FALSE(atZero.Holds(0, 10, -0.0, increment));
+    EXPECT_FALSE(OscillatorRun().Holds(0, 0, 0.0, increment));
 }
 
 }  // namespace

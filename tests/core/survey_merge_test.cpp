@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/engine_lane.h"
+#include "engine/quadrature_mixer.h"
 #include "survey/beacon_merge.h"
 #include "survey/channel_layout.h"
 
@@ -48,6 +49,25 @@ TEST(EngineLane, ChannelsTakingTurnsMakeTheRowsOfTheirOwnEngine) {
         ASSERT_GT(alone[c].size(), 100u);
         for (size_t r = 0; r < alone[c].size(); ++r) ASSERT_EQ(shared[c][r], alone[c][r]) << "channel " << c << " row " << r;
     }
+    // With the oscillator worked out once per piece for both, as the survey does; and with a
+    // run one sample out of step for the second channel, which must then work out its own.
+    EngineLane oneOscillator;
+    ProducerState withRun[2];
+    std::vector<std::vector<double>> mixedByRun[2];
+    OscillatorRun run, late;
+    at = 0;
+    for (size_t k = 0; at < n; ++k) {
+        const size_t len = std::min(pieces[k % 6], n - at);
+        run.Compute(withRun[0].phase, oneOscillator.Doc().MixerIncrement(), len);
+        late.Compute(AdvancePhase(withRun[1].phase, oneOscillator.Doc().MixerIncrement()),
+                     oneOscillator.Doc().MixerIncrement(), len);
+        for (int c = 0; c < 2; ++c)
+            oneOscillator.Run(withRun[c], (c == 0 ? a : b).data() + at, len,
+                              [&](const double* row) { mixedByRun[c].emplace_back(row, row + kLines); },
+                              c == 0 ? &run : &late);
+        at += len;
+    }
+    for (int c = 0; c < 2; ++c) EXPECT_EQ(mixedByRun[c], alone[c]) << "channel " << c;
     // And they are the rows of the engine's band: the tone of a at 1800 + 420 Hz peaks 22 lines
     // above the carrier's line.
     const std::vector<double>& row = alone[0][50];
