@@ -7,6 +7,7 @@
 #include "survey/channel_audio.h"
 #include "survey/channeliser.h"
 #include "survey/parallel.h"
+#include "survey/read_ahead.h"
 
 namespace sorv {
 
@@ -64,15 +65,16 @@ void Channelise(IqSource& source, size_t firstCarrier, size_t carriers, const Su
     // overlap the last of them needs. Before the recording's start it holds silence.
     const size_t overlap = static_cast<size_t>(g.blockSize - g.hop);
     std::vector<std::complex<float>> buffer(static_cast<size_t>(blocksPerChunk) * g.hop + overlap);
+    ReadAheadSource ahead(source, buffer.size() - overlap);
     size_t filled = static_cast<size_t>(half);
     std::fill(buffer.begin(), buffer.begin() + half, std::complex<float>(0.0f, 0.0f));
     uint64_t read = 0;
     bool ended = false;
     int64_t firstBlock = 0;
-    const double total = static_cast<double>(source.Info().totalSamples) / rate;
+    const double total = static_cast<double>(ahead.Info().totalSamples) / rate;
 
     while (!ended) {
-        const size_t n = source.Read(buffer.data() + filled, buffer.size() - filled);
+        const size_t n = ahead.Read(buffer.data() + filled, buffer.size() - filled);
         read += n;
         filled += n;
         if (filled < buffer.size()) {
@@ -129,7 +131,7 @@ void Channelise(IqSource& source, size_t firstCarrier, size_t carriers, const Su
         detections.insert(detections.end(), d.begin(), d.end());
         result.clippedBlocks += ch->identifier.ClippedBlocks();
     }
-    if (result.readError.empty()) result.readError = source.Error();
+    if (result.readError.empty()) result.readError = ahead.Error();
 }
 
 }  // namespace

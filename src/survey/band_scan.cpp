@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "survey/channeliser.h"
+#include "survey/read_ahead.h"
 
 namespace sorv {
 
@@ -21,15 +22,16 @@ bool ScanBand(IqSource& source, const std::vector<double>& carriersKHz, int thre
     AverageSpectrumBuilder builder(rate, bins, threads);
     std::vector<std::complex<float>> chunk(static_cast<size_t>(bins) * static_cast<size_t>(std::max(2, threads)));
     const double total = static_cast<double>(scan.info.totalSamples) / rate;
+    ReadAheadSource ahead(source, chunk.size());
     uint64_t read = 0;
     for (;;) {
-        const size_t n = source.Read(chunk.data(), chunk.size());
+        const size_t n = ahead.Read(chunk.data(), chunk.size());
         builder.Add(chunk.data(), n);
         read += n;
         if (progress) progress(static_cast<double>(read) / rate, total);
         if (n < chunk.size()) break;
     }
-    scan.readError = source.Error();
+    scan.readError = ahead.Error();
     scan.seconds = static_cast<double>(read) / rate;
     scan.spectrum = builder.Finish();
     scan.floor = NoiseFloor(scan.spectrum);
