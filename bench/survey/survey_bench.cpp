@@ -86,6 +86,43 @@ void BM_SurveyEngineChannelSecond(benchmark::State& state) {
 }
 BENCHMARK(BM_SurveyEngineChannelSecond)->Unit(benchmark::kMicrosecond);
 
+// The same, with the oscillator's values worked out once for all channels, as the survey
+// shares them: the cost of working them out (timed on its own below) falls on the band's
+// channels together.
+void BM_SurveyEngineChannelSecondShared(benchmark::State& state) {
+    EngineLane lane;
+    ProducerState producer;
+    std::mt19937 rng(3);
+    std::normal_distribution<double> g(0.0, 16.0);
+    std::vector<uint8_t> audio(48000);
+    for (auto& b : audio) b = static_cast<uint8_t>(std::clamp(std::lround(128.0 + g(rng)), 1L, 254L));
+    OscillatorRun oscillator;
+    double sink = 0.0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        oscillator.Compute(producer.phase, lane.Doc().MixerIncrement(), audio.size());
+        state.ResumeTiming();
+        lane.Run(producer, audio.data(), audio.size(), [&](const double* row) { sink += row[84]; }, &oscillator);
+    }
+    benchmark::DoNotOptimize(sink);
+    state.counters["cpu_per_recording_s"] = benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.SetItemsProcessed(state.iterations() * 48000);
+}
+BENCHMARK(BM_SurveyEngineChannelSecondShared)->Unit(benchmark::kMicrosecond);
+
+void BM_SurveyOscillatorSecond(benchmark::State& state) {
+    OscillatorRun oscillator;
+    EngineLane lane;
+    double phase = 0.0;
+    for (auto _ : state) {
+        oscillator.Compute(phase, lane.Doc().MixerIncrement(), 48000);
+        phase = oscillator.PhaseAt(48000);
+    }
+    benchmark::DoNotOptimize(phase);
+    state.SetItemsProcessed(state.iterations() * 48000);
+}
+BENCHMARK(BM_SurveyOscillatorSecond)->Unit(benchmark::kMicrosecond);
+
 void BM_SurveyCombinedSidebandsSecond(benchmark::State& state) {
     std::vector<int> lines;
     for (const LineGroup& g : CombinedLineGroups())

@@ -24,6 +24,11 @@ public:
     bool Holds(size_t at, size_t n, double phase, double increment) const;
     // As MixIntoSlot, for the run's samples at .. at + n - 1; returns the phase after them.
     double MixIntoSlot(size_t at, const uint8_t* bytes, size_t n, double& sumI, double& sumQ) const;
+    // `slots` whole slots of `decimation` samples each from `at` on, each summed from -0.0 as a
+    // new slot is: sumsI[k] and sumsQ[k] are what MixIntoSlot gives slot k. Several slots are
+    // summed side by side, each in its own sample order, so that no slot waits for another's
+    // additions. Returns the phase after them.
+    double MixSlots(size_t at, const uint8_t* bytes, int slots, int decimation, double* sumsI, double* sumsQ) const;
 
 private:
     double increment_ = 0.0;

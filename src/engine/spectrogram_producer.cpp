@@ -79,6 +79,17 @@ void MixRun(CSorvantelDoc& doc, const uint8_t* samples, size_t n, const Band& ba
     const size_t at = doc.m_nSharedOscillatorAt;
     const bool fromShared = shared != nullptr && shared->Holds(at, n, phase, band.increment);
     for (size_t j = 0; j < n;) {
+        if (fromShared && count == 0) {
+            // Whole slots up to the ring's end, side by side.
+            const int slots = static_cast<int>(std::min<size_t>((n - j) / static_cast<size_t>(decimation),
+                                                                static_cast<size_t>(kLines - slot)));
+            if (slots >= 2) {
+                phase = shared->MixSlots(at + j, samples + j, slots, decimation, doc.m_ringI + slot, doc.m_ringQ + slot);
+                j += static_cast<size_t>(slots) * static_cast<size_t>(decimation);
+                slot = (slot + slots) % kLines;
+                continue;
+            }
+        }
         const size_t take = std::min(n - j, count < decimation ? static_cast<size_t>(decimation - count) : 1);
         // A new slot's sums start from -0.0, the one value whose sum with the first product
         // is that product in every case (+0.0 would turn a first -0.0 into +0.0).

@@ -144,6 +144,21 @@ TEST(QuadratureMixer, ASharedOscillatorRunMixesAsTheMixerAndOnlyWhereItsPhasesAr
         phase = MixIntoSlot(phase, increment, bytes.data() + at, 20, plainI, plainQ);
         ASSERT_TRUE(Same(next, phase) && Same(sharedI, plainI) && Same(sharedQ, plainQ)) << "sample " << at;
     }
+    // Whole slots side by side: each the slot MixIntoSlot sums on its own.
+    for (int decimation : {1, 3, 20}) {
+        for (int slots : {1, 4, 7, 9}) {
+            std::vector<double> sumsI(static_cast<size_t>(slots)), sumsQ(static_cast<size_t>(slots));
+            const double after = run.MixSlots(13, bytes.data() + 13, slots, decimation, sumsI.data(), sumsQ.data());
+            double p = run.PhaseAt(13);
+            for (int k = 0; k < slots; ++k) {
+                double i = -0.0, q = -0.0;
+                p = MixIntoSlot(p, increment, bytes.data() + 13 + k * decimation, static_cast<size_t>(decimation), i, q);
+                EXPECT_TRUE(Same(sumsI[static_cast<size_t>(k)], i) && Same(sumsQ[static_cast<size_t>(k)], q))
+                    << "decimation " << decimation << " slots " << slots << " slot " << k;
+            }
+            EXPECT_TRUE(Same(after, p));
+        }
+    }
     // Another phase, the other zero, another increment, or beyond the run's end are refused.
     EXPECT_FALSE(run.Holds(20, 20, std::nextafter(run.PhaseAt(20), 9.0), increment));
     EXPECT_FALSE(run.Holds(0, 20, 2.5, std::nextafter(increment, 1.0)));
