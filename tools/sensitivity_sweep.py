@@ -208,6 +208,8 @@ class Runner:
                         self.done[r["id"]] = r
                     except (ValueError, KeyError):
                         pass
+        if args.work:
+            os.makedirs(args.work, exist_ok=True)
         self.work = tempfile.mkdtemp(prefix="sorvantel-sweep-", dir=args.work)
 
     def analyse(self, wav, gain):
