@@ -70,26 +70,11 @@ void BM_SurveyChannelRender(benchmark::State& state) {
 }
 BENCHMARK(BM_SurveyChannelRender)->Unit(benchmark::kMicrosecond);
 
-// The per-sample step on one second of a channel's audio, as the survey runs it.
-void BM_SurveyEngineChannelSecond(benchmark::State& state) {
-    EngineLane lane;
-    ProducerState producer;
-    std::mt19937 rng(3);
-    std::normal_distribution<double> g(0.0, 16.0);
-    std::vector<uint8_t> audio(48000);
-    for (auto& b : audio) b = static_cast<uint8_t>(std::clamp(std::lround(128.0 + g(rng)), 1L, 254L));
-    double sink = 0.0;
-    for (auto _ : state) lane.Run(producer, audio.data(), audio.size(), [&](const double* row) { sink += row[84]; });
-    benchmark::DoNotOptimize(sink);
-    state.counters["cpu_per_recording_s"] = benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-    state.SetItemsProcessed(state.iterations() * 48000);
-}
-BENCHMARK(BM_SurveyEngineChannelSecond)->Unit(benchmark::kMicrosecond);
-
-// The same, with the oscillator's values worked out once for all channels, as the survey
-// shares them: the cost of working them out (timed on its own below) falls on the band's
-// channels together.
-void BM_SurveyEngineChannelSecondShared(benchmark::State& state) {
+// The per-sample step on one second of a channel's audio, as the survey runs it: with the
+// oscillator's values worked out by the step itself, or once for all channels as the survey
+// shares them (the cost of working them out, timed on its own below, then falls on the band's
+// channels together).
+void EngineChannelSecond(benchmark::State& state, bool sharedOscillator) {
     EngineLane lane;
     ProducerState producer;
     std::mt19937 rng(3);
@@ -99,15 +84,21 @@ void BM_SurveyEngineChannelSecondShared(benchmark::State& state) {
     OscillatorRun oscillator;
     double sink = 0.0;
     for (auto _ : state) {
-        state.PauseTiming();
-        oscillator.Compute(producer.phase, lane.Doc().MixerIncrement(), audio.size());
-        state.ResumeTiming();
-        lane.Run(producer, audio.data(), audio.size(), [&](const double* row) { sink += row[84]; }, &oscillator);
+        if (sharedOscillator) {
+            state.PauseTiming();
+            oscillator.Compute(producer.phase, lane.Doc().MixerIncrement(), audio.size());
+            state.ResumeTiming();
+        }
+        lane.Run(producer, audio.data(), audio.size(), [&](const double* row) { sink += row[84]; },
+                 sharedOscillator ? &oscillator : nullptr);
     }
     benchmark::DoNotOptimize(sink);
     state.counters["cpu_per_recording_s"] = benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.SetItemsProcessed(state.iterations() * 48000);
 }
+void BM_SurveyEngineChannelSecond(benchmark::State& state) { EngineChannelSecond(state, false); }
+BENCHMARK(BM_SurveyEngineChannelSecond)->Unit(benchmark::kMicrosecond);
+void BM_SurveyEngineChannelSecondShared(benchmark::State& state) { EngineChannelSecond(state, true); }
 BENCHMARK(BM_SurveyEngineChannelSecondShared)->Unit(benchmark::kMicrosecond);
 
 void BM_SurveyOscillatorSecond(benchmark::State& state) {
