@@ -232,8 +232,6 @@ __attribute__((target("avx2"), flatten)) void OscillatorAvx2(double phase, doubl
     OscillatorGroups<Avx2Kernel>(phase, increment, n, phases, sines, cosines);
 }
 
-bool HasAvx2() { return CpuHasAvx2(); }
-
 #else
 
 // Elsewhere every sample is mixed the plain way.
@@ -257,33 +255,32 @@ double MixSse2(double phase, double increment, const uint8_t* bytes, size_t n, d
 double MixAvx2(double phase, double increment, const uint8_t* bytes, size_t n, double& sumI, double& sumQ) {
     return MixSse2(phase, increment, bytes, n, sumI, sumQ);
 }
-bool HasAvx2() { return false; }
 
 #endif
 
 }  // namespace
 
-bool MixerKernelAvailable(MixerKernel kernel) { return kernel == MixerKernel::kSse2 || HasAvx2(); }
+bool MixerKernelAvailable(MixerKernel kernel) { return kernel == MixerKernel::kSse2 || CpuHasAvx2(); }
 
 double MixIntoSlotWith(MixerKernel kernel, double phase, double increment, const uint8_t* bytes, size_t n,
                        double& sumI, double& sumQ) {
-    if (kernel == MixerKernel::kAvx2 && HasAvx2()) return MixAvx2(phase, increment, bytes, n, sumI, sumQ);
+    if (kernel == MixerKernel::kAvx2 && CpuHasAvx2()) return MixAvx2(phase, increment, bytes, n, sumI, sumQ);
     return MixSse2(phase, increment, bytes, n, sumI, sumQ);
 }
 
 double MixIntoSlot(double phase, double increment, const uint8_t* bytes, size_t n, double& sumI, double& sumQ) {
-    static const auto mix = HasAvx2() ? MixAvx2 : MixSse2;
+    static const auto mix = CpuHasAvx2() ? MixAvx2 : MixSse2;
     return mix(phase, increment, bytes, n, sumI, sumQ);
 }
 
 void OscillatorValuesWith(MixerKernel kernel, double phase, double increment, size_t n, double* phases, double* sines,
                           double* cosines) {
-    if (kernel == MixerKernel::kAvx2 && HasAvx2()) return OscillatorAvx2(phase, increment, n, phases, sines, cosines);
+    if (kernel == MixerKernel::kAvx2 && CpuHasAvx2()) return OscillatorAvx2(phase, increment, n, phases, sines, cosines);
     OscillatorSse2(phase, increment, n, phases, sines, cosines);
 }
 
 void OscillatorValues(double phase, double increment, size_t n, double* phases, double* sines, double* cosines) {
-    static const auto values = HasAvx2() ? OscillatorAvx2 : OscillatorSse2;
+    static const auto values = CpuHasAvx2() ? OscillatorAvx2 : OscillatorSse2;
     values(phase, increment, n, phases, sines, cosines);
 }
 
