@@ -18,8 +18,20 @@ double Median(std::vector<double>& v) {
     return v[mid];
 }
 
-// Linear interpolation between block values, at the block centres.
-double BetweenBlocks(const double* values, int blocks, int blockRows, int row) {
+}  // namespace
+
+void BlockLevels(const double* series, int n, int blockRows, double* levels, std::vector<double>& work) {
+    const int blocks = std::max(1, (n + blockRows - 1) / blockRows);
+    for (int b = 0; b < blocks; ++b) {
+        const int from = b * blockRows;
+        const int to = std::min(n, from + blockRows);
+        work.assign(series + from, series + std::max(from, to));
+        const double m = Median(work) / kLn2;
+        levels[b] = m > kTiny && std::isfinite(m) ? m : 1.0;
+    }
+}
+
+double LevelBetweenBlocks(const double* values, int blocks, int blockRows, int row) {
     if (blocks <= 1) return values[0];
     const double position = (row + 0.5) / blockRows - 0.5;
     if (position <= 0.0) return values[0];
@@ -28,8 +40,6 @@ double BetweenBlocks(const double* values, int blocks, int blockRows, int row) {
     const double f = position - b;
     return values[b] * (1.0 - f) + values[b + 1] * f;
 }
-
-}  // namespace
 
 void DetectorLines::Prepare(const DetectorRows& rows) {
     rows_ = &rows;
@@ -51,7 +61,7 @@ void DetectorLines::Prepare(const DetectorRows& rows) {
     }
     weight_.resize(static_cast<size_t>(n));
     for (int j = 0; j < n; ++j) {
-        const double expected = BetweenBlocks(slow.data(), floorBlocks, kFloorBlockRows, j);
+        const double expected = LevelBetweenBlocks(slow.data(), floorBlocks, kFloorBlockRows, j);
         const double ratio = expected / floor_[static_cast<size_t>(j)];
         weight_[static_cast<size_t>(j)] = std::isfinite(ratio) ? std::clamp(ratio, 0.0, 1.0) : 0.0;
     }
@@ -65,14 +75,7 @@ void DetectorLines::Prepare(const DetectorRows& rows) {
     for (int l = 0; l < lines; ++l) {
         rows.CopyLine(l, series);
         for (int j = 0; j < n; ++j) series[static_cast<size_t>(j)] /= floor_[static_cast<size_t>(j)];
-        for (int b = 0; b < blocks_; ++b) {
-            const int from = b * kLevelBlockRows;
-            const int to = std::min(n, from + kLevelBlockRows);
-            work.assign(series.begin() + from, series.begin() + std::max(from, to));
-            const double m = Median(work) / kLn2;
-            level_[static_cast<size_t>(l) * static_cast<size_t>(blocks_) + static_cast<size_t>(b)] =
-                m > kTiny && std::isfinite(m) ? m : 1.0;
-        }
+        BlockLevels(series.data(), n, kLevelBlockRows, &level_[static_cast<size_t>(l) * static_cast<size_t>(blocks_)], work);
         double sum = 0.0, weights = 0.0;
         for (int j = 0; j < n; ++j) {
             const double w = weight_[static_cast<size_t>(j)];
@@ -84,7 +87,7 @@ void DetectorLines::Prepare(const DetectorRows& rows) {
 }
 
 double DetectorLines::LevelAt(int line, int row) const {
-    return BetweenBlocks(level_.data() + static_cast<size_t>(line) * static_cast<size_t>(blocks_), blocks_,
+    return LevelBetweenBlocks(level_.data() + static_cast<size_t>(line) * static_cast<size_t>(blocks_), blocks_,
                          kLevelBlockRows, row);
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/detector_lines.h"
 #include "analysis/sensitive_spectrum.h"
 
 namespace sorv {
@@ -31,9 +32,18 @@ double KeyingPrescreen::BestScore(const std::vector<double>& series, double rowR
                                   seconds / (2.0 * kPeriodsPerHalf)});
     if (!(pMax > pMin)) return 0.0;
 
-    // The detector's own tapered, thinned and padded series, transformed in single precision.
+    // The line over its level, as the detector divides it out (a channel's noise may change
+    // slowly), then the detector's own tapered, thinned and padded series, transformed in
+    // single precision.
+    const int blocks = std::max(1, (rows + DetectorLines::kLevelBlockRows - 1) / DetectorLines::kLevelBlockRows);
+    blockLevel_.resize(static_cast<size_t>(blocks));
+    BlockLevels(series.data(), rows, DetectorLines::kLevelBlockRows, blockLevel_.data(), block_);
+    levelled_.resize(static_cast<size_t>(rows));
+    for (int j = 0; j < rows; ++j)
+        levelled_[static_cast<size_t>(j)] =
+            series[static_cast<size_t>(j)] / LevelBetweenBlocks(blockLevel_.data(), blocks, DetectorLines::kLevelBlockRows, j);
     KeyingSeries shape;
-    if (!PrepareKeyingSeries(series.data(), rows, rowRate, kTopHz, work_, shape)) return 0.0;
+    if (!PrepareKeyingSeries(levelled_.data(), rows, rowRate, kTopHz, work_, shape)) return 0.0;
     const int n = shape.size;
     if (n != size_) {
         size_ = n;
@@ -62,22 +72,24 @@ double KeyingPrescreen::BestScore(const std::vector<double>& series, double rowR
     const double* p = power_.data();
     constexpr int kLanes = 4;  // trials side by side: no trial's additions wait on another's
     for (long t = 0; t <= steps; t += kLanes) {
-        double bin[kLanes], binStep[kLanes], sum[kLanes] = {};
+        // Harmonics counted and placed in bins exactly as the detector does.
+        double binStep[kLanes], sum[kLanes] = {};
         int count[kLanes];
         int most = 0;
         for (int l = 0; l < kLanes; ++l) {
             const double f0 = fMin + (t + l) * step;
             binStep[l] = f0 / binHz;
-            count[l] = t + l <= steps ? static_cast<int>(std::floor(kTopHz / f0 + 1e-12)) : 0;
-            bin[l] = binStep[l] + 0.5;
+            int k = 1;
+            if (t + l <= steps)
+                while (k * f0 <= kTopHz) ++k;
+            count[l] = k - 1;
             most = std::max(most, count[l]);
         }
         for (int k = 1; k <= most; ++k) {
             for (int l = 0; l < kLanes; ++l) {
                 if (k > count[l]) continue;
-                const int i = static_cast<int>(bin[l]);
-                if (i < used) sum[l] += p[i];
-                bin[l] += binStep[l];
+                const double bin = k * binStep[l] + 0.5;
+                if (bin < used) sum[l] += p[static_cast<size_t>(bin)];
             }
         }
         for (int l = 0; l < kLanes; ++l) {

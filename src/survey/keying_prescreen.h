@@ -1,12 +1,13 @@
 // A quick look at a line before the detector reads it. The sensitive detector's first step is
 // the score of the keying power at the harmonics of each trial period in units of the line's
-// noise; a line that scores well below its threshold at every period cannot give an ident, so
-// the survey only hands the detector the tone ranges where some line comes near it. This
-// computes the same score the same way -- the detector's own tapered, thinned and padded
-// series, each bin of its power spectrum divided by the detector's floor, the harmonics up to
-// 3 Hz summed at the same trial periods -- but with FFTW in
-// single precision, a small fraction of the detector's cost. It takes the highest score at any
-// trial period, never less than the score the detector ranks its peak by.
+// noise; a line that scores below its threshold at every period cannot give an ident, so the
+// survey only hands the detector the tone ranges where some line reaches it. This computes the
+// same score the same way -- the line over its level per block, the detector's own tapered,
+// thinned and padded series, each bin of its power spectrum divided by the detector's floor,
+// the harmonics up to 3 Hz summed at the same trial periods and in the same bins -- but with
+// FFTW in single precision, a small fraction of the detector's cost. It takes the highest
+// score at any trial period, never less than the score the detector ranks its peak by, less
+// the rounding of single precision.
 #pragma once
 
 #include <vector>
@@ -17,9 +18,9 @@
 
 namespace sorv {
 
-// Below the detector's own threshold by twice the most the two computations differ by
-// (single precision, and the detector's thinning filter against none).
-constexpr double kPrescreenThreshold = kSensitiveThreshold - 0.5;
+// Below the detector's own threshold by far more than single precision moves a score (less
+// than 1e-4 over a band survey's lines): a group the detector would read is never passed over.
+constexpr double kPrescreenThreshold = kSensitiveThreshold - 0.02;
 
 class KeyingPrescreen {
 public:
@@ -34,6 +35,7 @@ private:
     ComplexBuffer out_;
     SpectrumWork work_;
     std::vector<double> power_, block_, level_;
+    std::vector<double> blockLevel_, levelled_;  // the line's level over its blocks, and the line over it
     std::vector<double> bestSum_;  // by the number of harmonics summed
 };
 
