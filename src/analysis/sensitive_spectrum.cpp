@@ -325,6 +325,26 @@ double KeyingSpectrum::HarmonicSum(double f0, double topHz, int skipMultiplesOf,
     return sum;
 }
 
+namespace {
+
+// The number of harmonics k = 1, 2, ... with k * f0 (as rounded) not above topHz. The rounded
+// product grows with k, so they are 1 .. K: K is found from the quotient and settled by the
+// same test a count from 1 would make.
+int HarmonicsUpTo(double f0, double topHz) {
+    const double estimate = std::floor(topHz / f0);
+    if (!(estimate < 1e9)) {
+        int k = 1;
+        while (k * f0 <= topHz) ++k;
+        return k - 1;
+    }
+    int k = std::max(0, static_cast<int>(estimate));
+    while ((k + 1) * f0 <= topHz) ++k;
+    while (k > 0 && k * f0 > topHz) --k;
+    return k;
+}
+
+}  // namespace
+
 void KeyingSpectrum::HarmonicSums(const double (&f0)[kHarmonicLanes], double topHz, double (&sums)[kHarmonicLanes],
                                   int (&counts)[kHarmonicLanes]) const {
     double step[kHarmonicLanes];
@@ -335,9 +355,7 @@ void KeyingSpectrum::HarmonicSums(const double (&f0)[kHarmonicLanes], double top
         step[i] = 0.0;
         if (!(f0[i] > 0.0) || !std::isfinite(f0[i]) || !(binHz_ > 0.0)) continue;
         step[i] = f0[i] / binHz_;
-        int k = 1;
-        while (k * f0[i] <= topHz) ++k;
-        counts[i] = k - 1;
+        counts[i] = HarmonicsUpTo(f0[i], topHz);
         most = std::max(most, counts[i]);
     }
     const double size = static_cast<double>(power_.size());

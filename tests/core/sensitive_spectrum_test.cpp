@@ -113,6 +113,44 @@ TEST(SensitiveSpectrum, KeyingIsFoundAtItsPeriodNotAtItsDouble) {
     EXPECT_TRUE(RepeatsOnlyEvery(s, 1.0 / 7.0, 2, 3.0, kSensitiveThreshold));
 }
 
+// The scan's trials side by side must give what one trial alone gives, to the bit, and count
+// the same harmonics: at topHz exactly (3 / 0.1875 = 16), just under and over it, past the
+// normalised spectrum's end, and beside trials that are not frequencies at all.
+TEST(SensitiveSpectrum, TrialsSideBySideSumAsOneAlone) {
+    KeyingSpectrum spectrum;
+    SpectrumWork work;
+    const std::vector<double> x = ExponentialNoise(20000, 12);
+    ASSERT_TRUE(spectrum.Compute(x.data(), static_cast<int>(x.size()), kRowRate, 3.0, work));
+    const double exact = 0.1875;
+    const std::vector<double> f0s = {exact, std::nextafter(exact, 0.0), std::nextafter(exact, 1.0), 0.0667,
+                                     0.1234567, 0.16666666666666666, 2.9, 3.0, 3.1, 0.0,
+                                     -0.5, std::nan(""), 1e-3};
+    for (double topHz : {3.0, 2.0, 50.0}) {
+        for (size_t first = 0; first + KeyingSpectrum::kHarmonicLanes <= f0s.size(); ++first) {
+            double trial[KeyingSpectrum::kHarmonicLanes], sums[KeyingSpectrum::kHarmonicLanes];
+            int counts[KeyingSpectrum::kHarmonicLanes];
+            for (int i = 0; i < KeyingSpectrum::kHarmonicLanes; ++i) trial[i] = f0s[first + static_cast<size_t>(i)];
+            spectrum.HarmonicSums(trial, topHz, sums, counts);
+            for (int i = 0; i < KeyingSpectrum::kHarmonicLanes; ++i) {
+                SCOPED_TRACE(::testing::Message() << "f0 " << trial[i] << ", top " << topHz);
+                int count = 0;
+                const double sum = spectrum.HarmonicSum(trial[i], topHz, 0, count);
+                EXPECT_EQ(counts[i], count);
+                EXPECT_EQ(sums[i], sum);
+            }
+        }
+    }
+    // The count at topHz itself includes it, and one step under topHz's multiple leaves it out.
+    double trial[KeyingSpectrum::kHarmonicLanes] = {exact, std::nextafter(exact, 1.0), 1.0, 0.75};
+    double sums[KeyingSpectrum::kHarmonicLanes];
+    int counts[KeyingSpectrum::kHarmonicLanes];
+    spectrum.HarmonicSums(trial, 3.0, sums, counts);
+    EXPECT_EQ(counts[0], 16);
+    EXPECT_EQ(counts[1], 15);
+    EXPECT_EQ(counts[2], 3);
+    EXPECT_EQ(counts[3], 4);
+}
+
 TEST(SensitiveSpectrum, NothingUsableIsRefused) {
     SpectrumWork work;
     KeyingSpectrum s;
