@@ -7,12 +7,43 @@ namespace sorv {
 
 namespace {
 
-// Phase bin of row j, exactly as the integration computes it: t = j / R, m = whole periods
-// before t, bin = the phase in rows rounded to the nearest row.
-inline int PhaseBin(int j, double rowRate, double period) {
-    const double t = j / rowRate;
-    const double m = std::trunc(t / period);
-    return static_cast<int>(rowRate * (t - m * period) + 0.5);
+// The times j / R of rows 0 .. rows - 1, kept on each thread from one fold to the next: a
+// search folds the same rows at many periods.
+const double* RowTimes(double rowRate, int rows) {
+    thread_local std::vector<double> times;
+    thread_local double rate = 0.0;
+    if (rate != rowRate) {
+        times.clear();
+        rate = rowRate;
+    }
+    for (size_t j = times.size(); j < static_cast<size_t>(std::max(rows, 0)); ++j)
+        times.push_back(static_cast<double>(j) / rowRate);
+    return times.data();
+}
+
+// Calls visit(j, m, bin) for rows from .. to - 1 with the whole periods m before row j and its
+// phase bin, exactly as the integration computes them: t = j / R, m = trunc(t / period), bin =
+// the phase in rows rounded to the nearest row. m never falls as j grows (each step is a
+// rounded monotone function), so the rows of one m are a run whose end is found by the same
+// test near where the period ends: a division per period, not per row. skip(m) true passes a
+// run over without visiting it.
+template <typename Skip, typename Visit>
+void ForEachPhase(int from, int to, double rowRate, double period, Skip skip, Visit visit) {
+    const double* t = RowTimes(rowRate, to);
+    auto whole = [&](int j) { return std::trunc(t[j] / period); };
+    int j = std::max(from, 0);
+    while (j < to) {
+        const double m = whole(j);
+        // The first row of the next period, from its estimate.
+        const double estimate = std::floor((m + 1.0) * period * rowRate);
+        int end = estimate < static_cast<double>(to) ? std::max(j + 1, static_cast<int>(estimate)) : to;
+        while (end < to && whole(end) <= m) ++end;
+        while (end > j + 1 && whole(end - 1) > m) --end;
+        if (!skip(m)) {
+            for (int k = j; k < end; ++k) visit(k, static_cast<int>(rowRate * (t[k] - m * period) + 0.5));
+        }
+        j = end;
+    }
 }
 
 bool UsablePeriod(double rowRate, double period, int& length) {
@@ -31,13 +62,12 @@ bool PeriodFold::Fold(const double* series, int from, int to, double rowRate, do
     if (!UsablePeriod(rowRate, period, n)) return false;
     std::fill(sum_.begin(), sum_.begin() + n + 1, 0.0);
     std::fill(count_.begin(), count_.begin() + n + 1, 0);
-    for (int j = std::max(from, 0); j < to; ++j) {
-        const int i = PhaseBin(j, rowRate, period);
+    ForEachPhase(from, to, rowRate, period, [](double) { return false; }, [&](int j, int i) {
         // The phase lies in 0 .. n; the test only guards against what rounding cannot give.
-        if (i < 0 || i > n) continue;
+        if (i < 0 || i > n) return;
         sum_[static_cast<size_t>(i)] += series[j];
         count_[static_cast<size_t>(i)] += 1;
-    }
+    });
     length_ = n;
     TraceFromSums(sum_.data(), count_.data(), n, mean_.data());
     return true;
@@ -50,18 +80,16 @@ bool FoldForReading(const double* series, int from, int to, double rowRate, doub
     out.value.assign(static_cast<size_t>(n), 0.0);
     out.count.assign(static_cast<size_t>(n), 0.0);
     std::vector<double> squares(weights ? static_cast<size_t>(n) : 0, 0.0);
-    for (int j = std::max(from, 0); j < to; ++j) {
-        const double t = j / rowRate;
-        const double m = std::trunc(t / period);
-        if (parity >= 0 && static_cast<int>(std::fmod(m, 2.0)) != parity) continue;
-        int i = static_cast<int>(rowRate * (t - m * period) + 0.5);
+    // m is a whole number of at most `to` periods: its parity is its last bit.
+    auto otherParity = [parity](double m) { return parity >= 0 && static_cast<int>(static_cast<long long>(m) & 1) != parity; };
+    ForEachPhase(from, to, rowRate, period, otherParity, [&](int j, int i) {
         if (i == n) i = 0;
-        if (i < 0 || i > n) continue;
+        if (i < 0 || i > n) return;
         const double w = weights ? weights[j] : 1.0;
         out.value[static_cast<size_t>(i)] += w * series[j];
         out.count[static_cast<size_t>(i)] += w;
         if (weights) squares[static_cast<size_t>(i)] += w * w;
-    }
+    });
     for (int i = 0; i < n; ++i) {
         double& count = out.count[static_cast<size_t>(i)];
         if (!(count > 0.0)) {
@@ -172,12 +200,11 @@ void RemovePeriodic(double* series, int rows, double rowRate, double period, Per
     }
     std::vector<double> keying(static_cast<size_t>(rows), 0.0);
     double overall = 0.0;
-    for (int j = 0; j < rows; ++j) {
-        int i = PhaseBin(j, rowRate, period);
+    ForEachPhase(0, rows, rowRate, period, [](double) { return false; }, [&](int j, int i) {
         if (i == n) i = 0;
         if (i >= 0 && i < n) keying[static_cast<size_t>(j)] = trace[i] - mean;
-        overall += series[j];
-    }
+    });
+    for (int j = 0; j < rows; ++j) overall += series[j];
     overall /= rows;
     // The keying's gain over windows of a period, half overlapping (a window at the end takes
     // the last whole window's rows).

@@ -277,6 +277,53 @@ TEST(SensitiveFold, RemovingAFadingPeriodLeavesNoKeyingAnywhere) {
         EXPECT_LT(p.score, kSensitiveThreshold) << 1.0 / p.f0;
 }
 
+// The fold finds where each period's rows end without dividing for every row: the phases must
+// still be those of t = j / R, m = trunc(t / P) row by row, bit for bit, wherever a period
+// ends -- on a row exactly (8 s at 31.25 rows a second), a rounding either side of one, or
+// anywhere -- from any first row, for either half and with weights.
+TEST(SensitiveFold, EveryRowLandsInThePhaseOfItsOwnTime) {
+    const int rows = 9000;
+    const std::vector<double> x = ExponentialNoise(rows, 21);
+    std::vector<double> w(static_cast<size_t>(rows));
+    for (int j = 0; j < rows; ++j) w[static_cast<size_t>(j)] = 0.5 + (j % 7) / 7.0;
+    for (double rate : {kRowRate, 37.5, 30.0 / 1.1}) {
+        for (double period : {8.0, std::nextafter(8.0, 0.0), std::nextafter(8.0, 9.0), 6.4, 10.24, 7.123456789, 14.96}) {
+            for (int from : {0, 1, 250, 4000}) {
+                for (int parity : {-1, 0, 1}) {
+                    for (const double* weights : {static_cast<const double*>(nullptr), static_cast<const double*>(w.data())}) {
+                        SCOPED_TRACE(::testing::Message() << "rate " << rate << ", period " << period << ", from " << from
+                                                          << ", parity " << parity << (weights ? ", weighted" : ""));
+                        FoldedTrace folded;
+                        ASSERT_TRUE(FoldForReading(x.data(), from, rows, rate, period, parity, folded, weights));
+                        const int n = folded.Length();
+                        std::vector<double> value(static_cast<size_t>(n), 0.0), count(static_cast<size_t>(n), 0.0),
+                            squares(static_cast<size_t>(n), 0.0);
+                        for (int j = from; j < rows; ++j) {
+                            const double t = j / rate;
+                            const double m = std::trunc(t / period);
+                            if (parity >= 0 && static_cast<int>(std::fmod(m, 2.0)) != parity) continue;
+                            int i = static_cast<int>(rate * (t - m * period) + 0.5);
+                            if (i == n) i = 0;
+                            const double wj = weights ? weights[j] : 1.0;
+                            value[static_cast<size_t>(i)] += wj * x[static_cast<size_t>(j)];
+                            count[static_cast<size_t>(i)] += wj;
+                            squares[static_cast<size_t>(i)] += wj * wj;
+                        }
+                        int differing = 0;
+                        for (int i = 0; i < n; ++i) {
+                            const size_t b = static_cast<size_t>(i);
+                            if (count[b] > 0.0) value[b] /= count[b];
+                            if (weights && count[b] > 0.0) count[b] = count[b] * count[b] / squares[b];
+                            differing += value[b] != folded.value[b] || count[b] != folded.count[b];
+                        }
+                        EXPECT_EQ(differing, 0);
+                    }
+                }
+            }
+        }
+    }
+}
+
 // Weights of 0 and 1 fold exactly the rows they keep; equal weights change nothing; and a
 // bin's count is the number of equally weighted rows that would leave the same noise.
 TEST(SensitiveFold, WeightsCountAsTheRowsTheyStandFor) {
