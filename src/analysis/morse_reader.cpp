@@ -270,10 +270,12 @@ public:
                     const int limit = room >= kLongestSymbol ? kLongestSymbol : static_cast<int>(room);
                     const uint8_t* list = within.list[static_cast<size_t>(limit)].data();
                     const int count = within.count[static_cast<size_t>(limit)];
+                    const uint32_t idle = full ? IdleLengths(from.score, p, k, carried, floor) : 0u;
                     for (int i = 0; i < count; ++i) {
                         const int s = list[i];
                         const Symbol& symbol = symbols[static_cast<size_t>(s)];
                         const int length = symbol.units;
+                        if (idle >> (length / 2) & 1u) continue;
                         const double v = from.score + letterAt_[static_cast<size_t>(s)][p];
                         const int elements = from.elements + symbol.elements;
                         const TextCode text = Append(from.text, k, s);
@@ -316,6 +318,29 @@ private:
     // The lowest kept score only rises, so a text that cannot reach it now never will.
     bool Promising(double score, int p, int letters, double floor) const {
         return score + followers_[static_cast<size_t>(letters - 1)][static_cast<size_t>(p)] + slack_ > floor;
+    }
+
+    // The letter lengths (bit units / 2) of which no letter can do anything after a text of
+    // this score at unit p, once the kept list is full: the best letter of the length neither
+    // lifts the text above the lowest kept one nor, with its gap, leaves it a promising start
+    // for the next layer. Sums round monotonically, so what holds for the best letter holds
+    // for every letter of its length; and the lowest kept score only rises, so a length idle
+    // now stays idle for the rest of this text's letters. Passing them over therefore offers
+    // and carries on the same texts in the same order.
+    uint32_t IdleLengths(double score, int p, int k, int carried, double floor) const {
+        constexpr int kLengths = (kLongestSymbol + 1) / 2;
+        const size_t length = bestLetter_.size();
+        const bool last = k + 1 == kMostLetters;
+        uint32_t idle = 0;
+        for (int g = 0; g < kLengths; ++g) {
+            const double best = score + bestOfLength_[static_cast<size_t>(g) * length + static_cast<size_t>(p)];
+            if (best > floor) continue;
+            const int units = 2 * g + 1;
+            const bool carriedOn = !last && units <= carried &&
+                                   (!bounded_ || Promising(best, p + units + 3, kMostLetters - k - 1, floor));
+            if (!carriedOn) idle |= 1u << g;
+        }
+        return idle;
     }
 
     static void Insert(Entry* c, const Entry& e) {
@@ -366,14 +391,15 @@ private:
             letterAt_[static_cast<size_t>(s)] = &prefixSums_[static_cast<size_t>(prefixes.ofSymbol[static_cast<size_t>(s)]) * length];
             double* best = &bestOfLength_[static_cast<size_t>(units_s / 2) * length];
             const double* letter = letterAt_[static_cast<size_t>(s)];
-            for (int m = 0; m <= units - units_s; ++m)
-                if (letter[m] > best[m]) best[m] = letter[m];
+            // Written as a selection, not a branch, so that it runs several units at a time;
+            // what it keeps is the same.
+            for (int m = 0; m <= units - units_s; ++m) best[m] = letter[m] > best[m] ? letter[m] : best[m];
         }
         bestLetter_.assign(length, kNone);
+        double* bestLetter = bestLetter_.data();
         for (int g = 0; g < kLengths; ++g) {
             const double* best = &bestOfLength_[static_cast<size_t>(g) * length];
-            for (int m = 0; m < units; ++m)
-                if (best[m] > bestLetter_[static_cast<size_t>(m)]) bestLetter_[static_cast<size_t>(m)] = best[m];
+            for (int m = 0; m < units; ++m) bestLetter[m] = best[m] > bestLetter[m] ? best[m] : bestLetter[m];
         }
         // Sums of at most four letters of at most five elements of these cannot overflow.
         bounded_ = true;
@@ -395,10 +421,18 @@ private:
             for (int g = 0; g < kLengths; ++g) {
                 const int units_g = 2 * g + 1;
                 const double* best = &bestOfLength_[static_cast<size_t>(g) * length];
-                for (int m = 0; m <= units - units_g; ++m) {
-                    const int q = m + units_g + 3;
-                    const double more = q < units ? std::max(0.0, after[static_cast<size_t>(q)]) : 0.0;
-                    now[static_cast<size_t>(m)] = std::max(now[static_cast<size_t>(m)], best[m] + more);
+                double* to = now.data();
+                const double* next = after.data() + units_g + 3;  // next[m]: after the letter and its gap
+                // Units whose letter leaves room for another, then those that end the text.
+                const int followed = units - units_g - 4;
+                int m = 0;
+                for (; m <= followed; ++m) {
+                    const double v = best[m] + std::max(0.0, next[m]);
+                    to[m] = to[m] < v ? v : to[m];
+                }
+                for (; m <= units - units_g; ++m) {
+                    const double v = best[m] + 0.0;
+                    to[m] = to[m] < v ? v : to[m];
                 }
             }
         }
