@@ -325,11 +325,8 @@ double KeyingSpectrum::HarmonicSum(double f0, double topHz, int skipMultiplesOf,
     return sum;
 }
 
-namespace {
-
-// The number of harmonics k = 1, 2, ... with k * f0 (as rounded) not above topHz. The rounded
-// product grows with k, so they are 1 .. K: K is found from the quotient and settled by the
-// same test a count from 1 would make.
+// The rounded product k * f0 grows with k, so the harmonics are 1 .. K: K is found from the
+// quotient and settled by the same test a count from 1 would make.
 int HarmonicsUpTo(double f0, double topHz) {
     const double estimate = std::floor(topHz / f0);
     if (!(estimate < 1e9)) {
@@ -342,8 +339,6 @@ int HarmonicsUpTo(double f0, double topHz) {
     while (k > 0 && k * f0 > topHz) --k;
     return k;
 }
-
-}  // namespace
 
 void KeyingSpectrum::HarmonicSums(const double (&f0)[kHarmonicLanes], double topHz, double (&sums)[kHarmonicLanes],
                                   int (&counts)[kHarmonicLanes]) const {

@@ -61,6 +61,10 @@ struct KeyingSeries {
 bool PrepareKeyingSeries(const double* series, int rows, double rowRate, double topHz, SpectrumWork& work,
                          KeyingSeries& shape);
 
+// The number of harmonics k = 1, 2, ... with k * f0 (as rounded) not above topHz: what
+// HarmonicSum counts.
+int HarmonicsUpTo(double f0, double topHz);
+
 class KeyingSpectrum {
 public:
     // The spectrum of series[0..rows-1] (rows >= 16) at rowRate rows per second, normalised up

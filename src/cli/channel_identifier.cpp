@@ -74,7 +74,9 @@ void ChannelIdentifier::Search(EngineLane& lane, const LineHistory& rows, const 
             const int index = static_cast<int>(std::find(lines.begin(), lines.end(), line) - lines.begin());
             series.resize(static_cast<size_t>(n));
             for (int r = 0; r < n; ++r) series[static_cast<size_t>(r)] = rows.At(r, index);
-            best = std::max(best, lane.Prescreen().BestScore(series, kChannelRowRate, search_.periodMin, search_.periodMax));
+            best = std::max(best, lane.Prescreen().BestScore(series, kChannelRowRate, search_.periodMin,
+                                                             search_.periodMax, kPrescreenThreshold));
+            if (best >= kPrescreenThreshold) break;  // the detector reads the group
         }
         if (best < kPrescreenThreshold) continue;
         for (int line = g.first; line <= g.last; ++line) {

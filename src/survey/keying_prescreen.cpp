@@ -23,7 +23,7 @@ double Score(double sum, int count) {
 }  // namespace
 
 double KeyingPrescreen::BestScore(const std::vector<double>& series, double rowRate, double periodMin,
-                                  double periodMax) {
+                                  double periodMax, double enough) {
     const int rows = static_cast<int>(series.size());
     if (rows < 16 || !(rowRate > 0.0) || !(periodMin > 0.0)) return 0.0;
     const double seconds = rows / rowRate;
@@ -69,6 +69,16 @@ double KeyingPrescreen::BestScore(const std::vector<double>& series, double rowR
     // The score grows with the sum for a given number of harmonics: the best sum of each
     // number gives the best score, with one cube root per number instead of per trial.
     bestSum_.assign(static_cast<size_t>(mostHarmonics) + 2, -1.0);
+    // The score inverted, a little low: a sum above it is scored exactly, and returned when
+    // that reaches `enough`.
+    enoughSum_.assign(bestSum_.size(), std::numeric_limits<double>::infinity());
+    if (std::isfinite(enough)) {
+        for (size_t c = 1; c < enoughSum_.size(); ++c) {
+            const double v = 1.0 / (9.0 * static_cast<double>(c));
+            const double root = (1.0 - v) + enough * std::sqrt(v);
+            enoughSum_[c] = root > 0.0 ? static_cast<double>(c) * root * root * root * (1.0 - 1e-9) : 0.0;
+        }
+    }
     const double* p = power_.data();
     constexpr int kLanes = 4;  // trials side by side: no trial's additions wait on another's
     for (long t = 0; t <= steps; t += kLanes) {
@@ -79,10 +89,7 @@ double KeyingPrescreen::BestScore(const std::vector<double>& series, double rowR
         for (int l = 0; l < kLanes; ++l) {
             const double f0 = fMin + (t + l) * step;
             binStep[l] = f0 / binHz;
-            int k = 1;
-            if (t + l <= steps)
-                while (k * f0 <= kTopHz) ++k;
-            count[l] = k - 1;
+            count[l] = t + l <= steps ? HarmonicsUpTo(f0, kTopHz) : 0;
             most = std::max(most, count[l]);
         }
         for (int k = 1; k <= most; ++k) {
@@ -94,7 +101,12 @@ double KeyingPrescreen::BestScore(const std::vector<double>& series, double rowR
         }
         for (int l = 0; l < kLanes; ++l) {
             const size_t c = static_cast<size_t>(count[l]);
-            if (count[l] > 0 && c < bestSum_.size()) bestSum_[c] = std::max(bestSum_[c], sum[l]);
+            if (count[l] <= 0 || c >= bestSum_.size()) continue;
+            bestSum_[c] = std::max(bestSum_[c], sum[l]);
+            if (sum[l] >= enoughSum_[c]) {
+                const double score = Score(sum[l], count[l]);
+                if (score >= enough) return score;
+            }
         }
     }
     double best = 0.0;

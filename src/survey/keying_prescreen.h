@@ -10,6 +10,7 @@
 // the rounding of single precision.
 #pragma once
 
+#include <limits>
 #include <vector>
 
 #include "analysis/sensitive_search.h"
@@ -26,7 +27,9 @@ class KeyingPrescreen {
 public:
     // The best score of the series over the ident periods periodMin .. periodMax, limited as
     // the detector limits them (the integration image's length and three periods in each half).
-    double BestScore(const std::vector<double>& series, double rowRate, double periodMin, double periodMax);
+    // Once some period scores `enough` or more, that score is returned without looking further.
+    double BestScore(const std::vector<double>& series, double rowRate, double periodMin, double periodMax,
+                     double enough = std::numeric_limits<double>::infinity());
 
 private:
     int size_ = 0;
@@ -37,6 +40,7 @@ private:
     std::vector<double> power_, block_, level_;
     std::vector<double> blockLevel_, levelled_;  // the line's level over its blocks, and the line over it
     std::vector<double> bestSum_;  // by the number of harmonics summed
+    std::vector<double> enoughSum_;  // by the number: about the least sum that scores `enough`
 };
 
 }  // namespace sorv

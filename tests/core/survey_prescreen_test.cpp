@@ -90,6 +90,15 @@ TEST(KeyingPrescreen, ScoresAsTheDetectorDoesEvenWhenTheNoiseLevelChanges) {
                         EXPECT_GE(quick, kPrescreenThreshold);
                         ++reaching;
                     }
+                    // Asked to stop at the threshold, it says the same about it: a score that
+                    // reaches it (and no more than the best), or the best itself.
+                    const double early = prescreen.BestScore(v, kRate, 6.0, 15.0, kPrescreenThreshold);
+                    if (quick >= kPrescreenThreshold) {
+                        EXPECT_GE(early, kPrescreenThreshold);
+                        EXPECT_LE(early, quick);
+                    } else {
+                        EXPECT_EQ(early, quick);
+                    }
                 }
             }
         }
