@@ -597,7 +597,10 @@ void CopyStoredRows(const SensitiveSearchInput& in, DetectorRows& rows, std::vec
         storedLine.push_back(l);
     }
     rows.Reset(in.rowRate, hz, response);
-    if (!in.power || first > last) return;
+    const SearchedLineRows* given = in.lineRows;
+    if (given && (!given->values || given->column.size() < static_cast<size_t>(last - first + 1) || in.floorFromLines))
+        return;
+    if ((!in.power && !given) || first > last) return;
     // The floor from the lines around the searched ones too, never below what the 8-bit
     // samples' rounding leaves in a stored line (sums of D samples of 1/12 count squared, times
     // 0.7 squared, over 128).
@@ -608,6 +611,12 @@ void CopyStoredRows(const SensitiveSearchInput& in, DetectorRows& rows, std::vec
     std::vector<float> row(static_cast<size_t>(last - first + 1));
     std::vector<double> around(static_cast<size_t>(floorLast - floorFirst + 1));
     for (int j = 0; j < in.rows; ++j) {
+        if (given) {
+            const float* values = given->values + static_cast<size_t>(j) * given->rowStride;
+            for (int l = first; l <= last; ++l) row[static_cast<size_t>(l - first)] = values[given->column[static_cast<size_t>(l - first)]];
+            rows.Append(row.data(), static_cast<float>(rounding));
+            continue;
+        }
         for (int l = first; l <= last; ++l) row[static_cast<size_t>(l - first)] = static_cast<float>(in.power[j][l]);
         if (!in.floorFromLines) {
             rows.Append(row.data(), static_cast<float>(rounding));
@@ -621,7 +630,7 @@ void CopyStoredRows(const SensitiveSearchInput& in, DetectorRows& rows, std::vec
 }
 
 std::vector<SensitiveDetection> RunSensitiveSearch(const SensitiveSearchInput& input) {
-    if (!input.power || input.rows < 16) return {};
+    if ((!input.power && !input.lineRows) || input.rows < 16) return {};
     DetectorRows rows;
     std::vector<int> storedLine;
     CopyStoredRows(input, rows, storedLine);

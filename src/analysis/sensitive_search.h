@@ -112,9 +112,20 @@ struct SensitiveDetection {
 std::vector<SensitiveDetection> SearchDetectorRows(const DetectorRows& rows, const std::vector<int>& storedLine,
                                                    const SensitiveSearchSettings& settings);
 
+// Rows of the searched lines kept elsewhere in single precision, as a band survey's channels
+// keep only their own lines: line l of row j is values[j * rowStride + column[l - firstLine]].
+struct SearchedLineRows {
+    const float* values = nullptr;
+    size_t rowStride = 0;
+    std::vector<int> column;
+};
+
 // The search on stored rows alone (a loaded spectrum file, or no audio copy).
 struct SensitiveSearchInput {
     const double (*power)[kLines] = nullptr;  // rows x 128 lines
+    // Instead of power: the searched lines alone, which needs floorFromLines false (the
+    // lines around are not there).
+    const SearchedLineRows* lineRows = nullptr;
     int rows = 0;
     double rowRate = 0.0;    // rows per second
     int firstLine = 0;       // lines searched, inclusive

@@ -63,9 +63,8 @@ void ChannelIdentifier::Finish(EngineLane& lane) {
 
 void ChannelIdentifier::Search(EngineLane& lane, const LineHistory& rows, const std::vector<LineGroup>& groups,
                                int rowsBefore) {
-    double (*scratch)[kLines] = lane.Scratch();
     const std::vector<int>& lines = rows.Lines();
-    const int n = std::min(rows.Rows(), kMaxRows);  // a stretch is never longer; the scratch holds no more
+    const int n = std::min(rows.Rows(), kMaxRows);  // a stretch is never longer
     std::vector<double>& series = lane.Series();
     for (const LineGroup& g : groups) {
         // The detector reads only the tone ranges where some line comes near its threshold.
@@ -79,12 +78,13 @@ void ChannelIdentifier::Search(EngineLane& lane, const LineHistory& rows, const 
             if (best >= kPrescreenThreshold) break;  // the detector reads the group
         }
         if (best < kPrescreenThreshold) continue;
-        for (int line = g.first; line <= g.last; ++line) {
-            const int index = static_cast<int>(std::find(lines.begin(), lines.end(), line) - lines.begin());
-            for (int r = 0; r < n; ++r) scratch[r][line] = rows.At(r, index);
-        }
+        SearchedLineRows given;
+        given.values = rows.Values();
+        given.rowStride = lines.size();
+        for (int line = g.first; line <= g.last; ++line)
+            given.column.push_back(static_cast<int>(std::find(lines.begin(), lines.end(), line) - lines.begin()));
         SensitiveSearchInput in;
-        in.power = scratch;
+        in.lineRows = &given;
         in.rows = n;
         in.rowRate = kChannelRowRate;
         in.firstLine = g.first;
@@ -92,8 +92,7 @@ void ChannelIdentifier::Search(EngineLane& lane, const LineHistory& rows, const 
         in.periodMin = search_.periodMin;
         in.periodMax = search_.periodMax;
         in.lineHz = kChannelLineHz;
-        // The scratch holds this group's lines only (the others are another group's or another
-        // channel's), and the channel's gain is fixed.
+        // The channel keeps its searched lines only, and its gain is fixed.
         in.floorFromLines = false;
         for (const SensitiveDetection& s : RunSensitiveSearch(in)) {
             ChannelDetection d;

@@ -44,9 +44,6 @@ public:
              const std::function<void(const double* row)>& onRow, const OscillatorRun* shared = nullptr);
 
     CSorvantelDoc& Doc() { return *hd_.doc; }
-    // A rows x 128 store for the detector to read: the document's own, which Run overwrites
-    // from row 0 before it reads any row.
-    double (*Scratch())[kLines] { return hd_.doc->m_power.get(); }
     KeyingPrescreen& Prescreen() { return prescreen_; }
     std::vector<double>& Series() { return series_; }
 

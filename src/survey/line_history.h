@@ -22,6 +22,8 @@ public:
     }
     // Row r, line index i (into Lines()).
     double At(int r, int i) const { return values_[static_cast<size_t>(r) * lines_.size() + static_cast<size_t>(i)]; }
+    // Row r, line index i at Values()[r * Lines().size() + i].
+    const float* Values() const { return values_.data(); }
     void Clear() { values_.clear(); }
     void Reserve(int rows) { values_.reserve(static_cast<size_t>(rows) * lines_.size()); }
     void Release() { std::vector<float>().swap(values_); }

@@ -176,6 +176,56 @@ TEST(SensitiveSearch, ALongerRecordingNeverLosesAnIdent) {
     EXPECT_LT(foundShort, 8);
 }
 
+// A survey's channel keeps only its searched lines, in single precision and its own order:
+// searched from there at a fixed floor, they must give what the full store gives, to the bit.
+TEST(SensitiveSearch, LinesKeptElsewhereAreSearchedAsTheStoreIs) {
+    const RowRecording r = OneBeacon(1.0, 2);
+    const auto rows = MakeRows(r);
+    SensitiveSearchInput in;
+    in.rows = r.rows;
+    in.rowRate = r.rowRate;
+    in.firstLine = 60;
+    in.lastLine = 68;
+    in.periodMin = 6.0;
+    in.periodMax = 15.0;
+    in.lineHz = 2000.0 / 128.0;
+    in.floorFromLines = false;
+    // The store as single precision would keep it, and a copy of its searched lines kept
+    // backwards with another line between each two.
+    const int count = in.lastLine - in.firstLine + 1, stride = 2 * count;
+    std::vector<float> kept(static_cast<size_t>(r.rows) * stride, -1.0f);
+    SearchedLineRows lines;
+    lines.values = kept.data();
+    lines.rowStride = static_cast<size_t>(stride);
+    for (int l = in.firstLine; l <= in.lastLine; ++l) lines.column.push_back(2 * (in.lastLine - l) + 1);
+    for (int j = 0; j < r.rows; ++j) {
+        for (int l = in.firstLine; l <= in.lastLine; ++l) {
+            const float v = static_cast<float>(rows[j][l]);
+            rows[j][l] = v;
+            kept[static_cast<size_t>(j) * stride + static_cast<size_t>(lines.column[static_cast<size_t>(l - in.firstLine)])] = v;
+        }
+    }
+    in.power = rows.get();
+    const auto fromStore = RunSensitiveSearch(in);
+    ASSERT_EQ(fromStore.size(), 1u) << Describe(fromStore);
+    in.power = nullptr;
+    in.lineRows = &lines;
+    const auto fromLines = RunSensitiveSearch(in);
+    ASSERT_EQ(fromLines.size(), 1u) << Describe(fromLines);
+    EXPECT_EQ(fromLines[0].ident, fromStore[0].ident);
+    EXPECT_EQ(fromLines[0].line, fromStore[0].line);
+    EXPECT_EQ(fromLines[0].period, fromStore[0].period);
+    EXPECT_EQ(fromLines[0].score, fromStore[0].score);
+    EXPECT_EQ(fromLines[0].toneHz, fromStore[0].toneHz);
+    // Without the lines around, the floor cannot come from them; and every searched line must
+    // have its column.
+    in.floorFromLines = true;
+    EXPECT_TRUE(RunSensitiveSearch(in).empty());
+    in.floorFromLines = false;
+    lines.column.pop_back();
+    EXPECT_TRUE(RunSensitiveSearch(in).empty());
+}
+
 TEST(SensitiveSearch, NothingToSearchGivesNothing) {
     RowRecording r = OneBeacon(2.0, 7, 200);  // under a minute: no period fits three times a half
     EXPECT_TRUE(Search(r).empty());
