@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <future>
+#include <memory>
 
 #include "survey/channel_audio.h"
 #include "survey/channeliser.h"
@@ -40,10 +42,10 @@ struct Worker {
 
 // Pass two: the recording in chunks of whole blocks; each chunk's blocks transformed on all
 // workers, then each channel's share of them rendered, converted and analysed on one.
-void Channelise(IqSource& source, size_t firstCarrier, size_t carriers, const SurveyOptions& options, int threads,
-                SurveyResult& result, std::vector<ChannelDetection>& detections, const SurveyProgress& progress) {
+void Channelise(IqSource& source, const ChannelBank& bank, size_t firstCarrier, size_t carriers,
+                const SurveyOptions& options, int threads, SurveyResult& result,
+                std::vector<ChannelDetection>& detections, const SurveyProgress& progress) {
     const int rate = static_cast<int>(source.Info().sampleRate);
-    const ChannelBank bank(rate);
     const ChannelGeometry& g = bank.Geometry();
     const int half = (g.filterLength - 1) / 2;
     const int blocksPerChunk = std::max(1, static_cast<int>(std::lround(kChunkSeconds * rate / g.hop)));
@@ -148,18 +150,24 @@ bool RunBandSurvey(const IqSourceOpener& open, const SurveyOptions& options, Sur
     auto scanProgress = [&](double done, double total) {
         if (progress) progress("spectrum", done, total);
     };
+    // The channeliser's transforms are planned by measuring them, a second or so on one core:
+    // that happens while the first pass reads the recording, instead of before the second.
+    const int rate = static_cast<int>(result.info.sampleRate);
+    std::future<std::unique_ptr<ChannelBank>> planned =
+        std::async(std::launch::async, [rate] { return std::make_unique<ChannelBank>(rate); });
     if (!ScanBand(*first, options.carriersKHz, threads, result, scanProgress)) {
         message = result.readError.empty() ? "the recording holds no samples" : result.readError;
         return false;
     }
     first.reset();
+    const std::unique_ptr<ChannelBank> bank = planned.get();
     std::vector<ChannelDetection> detections;
     const size_t perPass = static_cast<size_t>(std::max(1, options.channelsPerPass));
     for (size_t first = 0; first < result.carriers.size(); first += perPass) {
         std::unique_ptr<IqSource> again = open(message);
         if (!again) return false;
         const size_t count = std::min(perPass, result.carriers.size() - first);
-        Channelise(*again, first, count, options, threads, result, detections, progress);
+        Channelise(*again, *bank, first, count, options, threads, result, detections, progress);
     }
     result.beacons = MergeDetections(detections);
     return true;
