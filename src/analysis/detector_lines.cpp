@@ -21,7 +21,7 @@ double Median(std::vector<double>& v) {
 }  // namespace
 
 void BlockLevels(const double* series, int n, int blockRows, double* levels, std::vector<double>& work) {
-    const int blocks = std::max(1, (n + blockRows - 1) / blockRows);
+    const int blocks = BlockCount(n, blockRows);
     for (int b = 0; b < blocks; ++b) {
         const int from = b * blockRows;
         const int to = std::min(n, from + blockRows);
@@ -50,7 +50,7 @@ void DetectorLines::Prepare(const DetectorRows& rows) {
         if (!(f > kTiny) || !std::isfinite(f)) f = kTiny;
 
     // The slow floor and each row's weight against it.
-    const int floorBlocks = std::max(1, (n + kFloorBlockRows - 1) / kFloorBlockRows);
+    const int floorBlocks = BlockCount(n, kFloorBlockRows);
     std::vector<double> slow(static_cast<size_t>(floorBlocks));
     std::vector<double> work;
     for (int b = 0; b < floorBlocks; ++b) {
@@ -68,7 +68,7 @@ void DetectorLines::Prepare(const DetectorRows& rows) {
 
     // Each line's level over the floor, per block: the median over ln 2 (an exponential's
     // median is ln 2 times its mean).
-    blocks_ = std::max(1, (n + kLevelBlockRows - 1) / kLevelBlockRows);
+    blocks_ = BlockCount(n, kLevelBlockRows);
     level_.assign(static_cast<size_t>(lines) * static_cast<size_t>(blocks_), 1.0);
     mean_.assign(static_cast<size_t>(lines), 0.0);
     std::vector<double> series;

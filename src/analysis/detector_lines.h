@@ -15,11 +15,15 @@
 // this is the detector's copy, made line by line when it is needed.
 #pragma once
 
+#include <algorithm>
 #include <vector>
 
 #include "analysis/detector_rows.h"
 
 namespace sorv {
+
+// Blocks of blockRows rows that n rows make, the last one short; at least one.
+inline int BlockCount(int n, int blockRows) { return std::max(1, (n + blockRows - 1) / blockRows); }
 
 // A line's level over blocks of `blockRows` values of its series: each block's median over
 // ln 2 (an exponential's median is ln 2 times its mean), 1 where that is not a positive number.

@@ -67,22 +67,22 @@ void ChannelIdentifier::Search(EngineLane& lane, const LineHistory& rows, const 
     const int n = std::min(rows.Rows(), kMaxRows);  // a stretch is never longer
     std::vector<double>& series = lane.Series();
     for (const LineGroup& g : groups) {
-        // The detector reads only the tone ranges where some line comes near its threshold.
-        double best = 0.0;
-        for (int line = g.first; line <= g.last; ++line) {
-            const int index = static_cast<int>(std::find(lines.begin(), lines.end(), line) - lines.begin());
-            series.resize(static_cast<size_t>(n));
-            for (int r = 0; r < n; ++r) series[static_cast<size_t>(r)] = rows.At(r, index);
-            best = std::max(best, lane.Prescreen().BestScore(series, kChannelRowRate, search_.periodMin,
-                                                             search_.periodMax, kPrescreenThreshold));
-            if (best >= kPrescreenThreshold) break;  // the detector reads the group
-        }
-        if (best < kPrescreenThreshold) continue;
+        // Where the channel keeps each of the group's lines.
         SearchedLineRows given;
         given.values = rows.Values();
         given.rowStride = lines.size();
         for (int line = g.first; line <= g.last; ++line)
             given.column.push_back(static_cast<int>(std::find(lines.begin(), lines.end(), line) - lines.begin()));
+        // The detector reads only the tone ranges where some line reaches its threshold.
+        double best = 0.0;
+        for (const int column : given.column) {
+            series.resize(static_cast<size_t>(n));
+            for (int r = 0; r < n; ++r) series[static_cast<size_t>(r)] = rows.At(r, column);
+            best = std::max(best, lane.Prescreen().BestScore(series, kChannelRowRate, search_.periodMin,
+                                                             search_.periodMax, kPrescreenThreshold));
+            if (best >= kPrescreenThreshold) break;  // the detector reads the group
+        }
+        if (best < kPrescreenThreshold) continue;
         SensitiveSearchInput in;
         in.lineRows = &given;
         in.rows = n;

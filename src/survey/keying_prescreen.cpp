@@ -35,7 +35,7 @@ double KeyingPrescreen::BestScore(const std::vector<double>& series, double rowR
     // The line over its level, as the detector divides it out (a channel's noise may change
     // slowly), then the detector's own tapered, thinned and padded series, transformed in
     // single precision.
-    const int blocks = std::max(1, (rows + DetectorLines::kLevelBlockRows - 1) / DetectorLines::kLevelBlockRows);
+    const int blocks = BlockCount(rows, DetectorLines::kLevelBlockRows);
     blockLevel_.resize(static_cast<size_t>(blocks));
     BlockLevels(series.data(), rows, DetectorLines::kLevelBlockRows, blockLevel_.data(), block_);
     levelled_.resize(static_cast<size_t>(rows));
