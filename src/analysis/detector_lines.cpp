@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/rank_value.h"
+
 namespace sorv {
 
 namespace {
@@ -11,22 +13,14 @@ constexpr int kFloorBlockRows = 128;  // the slow floor: medians of about 4 s
 constexpr double kLn2 = 0.6931471805599453;
 constexpr double kTiny = 1e-30;
 
-double Median(std::vector<double>& v) {
-    if (v.empty()) return 0.0;
-    const size_t mid = v.size() / 2;
-    std::nth_element(v.begin(), v.begin() + static_cast<long>(mid), v.end());
-    return v[mid];
-}
-
 }  // namespace
 
-void BlockLevels(const double* series, int n, int blockRows, double* levels, std::vector<double>& work) {
+void BlockLevels(const double* series, int n, int blockRows, double* levels) {
     const int blocks = BlockCount(n, blockRows);
     for (int b = 0; b < blocks; ++b) {
         const int from = b * blockRows;
         const int to = std::min(n, from + blockRows);
-        work.assign(series + from, series + std::max(from, to));
-        const double m = Median(work) / kLn2;
+        const double m = UpperMedian(series + from, static_cast<size_t>(std::max(0, to - from))) / kLn2;
         levels[b] = m > kTiny && std::isfinite(m) ? m : 1.0;
     }
 }
@@ -52,12 +46,10 @@ void DetectorLines::Prepare(const DetectorRows& rows) {
     // The slow floor and each row's weight against it.
     const int floorBlocks = BlockCount(n, kFloorBlockRows);
     std::vector<double> slow(static_cast<size_t>(floorBlocks));
-    std::vector<double> work;
     for (int b = 0; b < floorBlocks; ++b) {
         const int from = b * kFloorBlockRows;
         const int to = std::min(n, from + kFloorBlockRows);
-        work.assign(floor_.begin() + from, floor_.begin() + std::max(from, to));
-        slow[static_cast<size_t>(b)] = work.empty() ? kTiny : Median(work);
+        slow[static_cast<size_t>(b)] = to > from ? UpperMedian(floor_.data() + from, static_cast<size_t>(to - from)) : kTiny;
     }
     weight_.resize(static_cast<size_t>(n));
     for (int j = 0; j < n; ++j) {
@@ -75,7 +67,7 @@ void DetectorLines::Prepare(const DetectorRows& rows) {
     for (int l = 0; l < lines; ++l) {
         rows.CopyLine(l, series);
         for (int j = 0; j < n; ++j) series[static_cast<size_t>(j)] /= floor_[static_cast<size_t>(j)];
-        BlockLevels(series.data(), n, kLevelBlockRows, &level_[static_cast<size_t>(l) * static_cast<size_t>(blocks_)], work);
+        BlockLevels(series.data(), n, kLevelBlockRows, &level_[static_cast<size_t>(l) * static_cast<size_t>(blocks_)]);
         double sum = 0.0, weights = 0.0;
         for (int j = 0; j < n; ++j) {
             const double w = weight_[static_cast<size_t>(j)];

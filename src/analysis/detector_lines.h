@@ -27,8 +27,8 @@ inline int BlockCount(int n, int blockRows) { return std::max(1, (n + blockRows 
 
 // A line's level over blocks of `blockRows` values of its series: each block's median over
 // ln 2 (an exponential's median is ln 2 times its mean), 1 where that is not a positive number.
-// levels gets one value per block; work is scratch.
-void BlockLevels(const double* series, int n, int blockRows, double* levels, std::vector<double>& work);
+// levels gets one value per block.
+void BlockLevels(const double* series, int n, int blockRows, double* levels);
 // The level at a row, between the centres of the blocks.
 double LevelBetweenBlocks(const double* levels, int blocks, int blockRows, int row);
 

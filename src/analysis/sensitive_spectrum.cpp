@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "analysis/kaiser.h"
+#include "analysis/rank_value.h"
 
 namespace sorv {
 
@@ -233,8 +234,7 @@ bool KeyingSpectrum::Compute(const double* series, int rows, double rowRate, dou
     RealPower(work, n, used, raw);
     rows_ = rows;
     energy_ = energy;
-    std::vector<double> scratch;
-    blockWidth_ = DivideByLocalFloor(n / 2, raw, level_, scratch);
+    blockWidth_ = DivideByLocalFloor(n / 2, raw, level_);
     power_.assign(raw.begin(), raw.end());
     return true;
 }
@@ -251,8 +251,7 @@ double ExpectedMedian(size_t n) {
 }
 }  // namespace
 
-int DivideByLocalFloor(int halfSize, std::vector<double>& power, std::vector<double>& level,
-                       std::vector<double>& scratch) {
+int DivideByLocalFloor(int halfSize, std::vector<double>& power, std::vector<double>& level) {
     const int used = static_cast<int>(power.size());
     const int width = std::max(kMinBlockBins, halfSize / kBlocksPerSpectrum);
     const int blocks = std::max(1, used / width);
@@ -260,11 +259,9 @@ int DivideByLocalFloor(int halfSize, std::vector<double>& power, std::vector<dou
     for (int b = 0; b < blocks; ++b) {
         const int from = std::min(b * width, used);
         const int to = b == blocks - 1 ? used : from + width;
-        scratch.assign(power.begin() + from, power.begin() + to);
-        if (scratch.empty()) continue;
-        const size_t mid = scratch.size() / 2;
-        std::nth_element(scratch.begin(), scratch.begin() + static_cast<long>(mid), scratch.end());
-        level[static_cast<size_t>(b)] = scratch[mid] / ExpectedMedian(scratch.size());
+        if (to <= from) continue;
+        const size_t count = static_cast<size_t>(to - from);
+        level[static_cast<size_t>(b)] = UpperMedian(power.data() + from, count) / ExpectedMedian(count);
     }
     for (int k = 0; k < used; ++k) {
         const double position = (k + 0.5) / width - 0.5;  // in block centres

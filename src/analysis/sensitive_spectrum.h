@@ -107,9 +107,8 @@ private:
 // halfSize points) by the local noise level: the median of its block of bins over what the
 // median of as many exponential values is expected to be, interpolated linearly between the
 // block centres. A block with no power at all leaves its bins at 0. `level` receives each
-// block's level; `scratch` is work space. Returns the width of a block in bins.
-int DivideByLocalFloor(int halfSize, std::vector<double>& power, std::vector<double>& level,
-                       std::vector<double>& scratch);
+// block's level. Returns the width of a block in bins.
+int DivideByLocalFloor(int halfSize, std::vector<double>& power, std::vector<double>& level);
 
 // A sum of `count` independent exponential noise units (gamma distributed) expressed as the
 // standard normal deviate with the same upper tail (the Wilson-Hilferty cube-root transform):

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/rank_value.h"
+
 namespace sorv {
 
 namespace {
@@ -20,12 +22,6 @@ constexpr double kSidebandDropDb = 3.0;  // a sideband is weaker than its carrie
 constexpr double kByHandReachHz = 25.0;
 
 bool AtSidebandDistance(double d) { return (d >= 330.0 && d <= 470.0) || (d >= 930.0 && d <= 1110.0); }
-
-double Median(std::vector<double>& v) {
-    const size_t mid = v.size() / 2;
-    std::nth_element(v.begin(), v.begin() + static_cast<long>(mid), v.end());
-    return v[mid];
-}
 
 // The median of a gamma variate of shape k and mean 1 (Wilson-Hilferty; within 2 % at k = 1).
 double GammaMedian(int k) {
@@ -117,19 +113,16 @@ std::vector<double> NoiseFloor(const AverageSpectrum& s) {
     const int block = std::max(1, static_cast<int>(std::lround(kFloorBlockHz / s.binHz)));
     const int blocks = (n + block - 1) / block;
     std::vector<double> blockMedian(static_cast<size_t>(blocks));
-    std::vector<double> work;
     for (int b = 0; b < blocks; ++b) {
         const int from = b * block, to = std::min(n, from + block);
-        work.assign(s.power.begin() + from, s.power.begin() + to);
-        blockMedian[static_cast<size_t>(b)] = Median(work);
+        blockMedian[static_cast<size_t>(b)] = UpperMedian(s.power.data() + from, static_cast<size_t>(to - from));
     }
     // The median of a bin's noise lies below its mean by a known factor for this many averages.
     const double toMean = 1.0 / GammaMedian(s.segments);
     std::vector<double> level(static_cast<size_t>(blocks));
     for (int b = 0; b < blocks; ++b) {
         const int from = std::max(0, b - kFloorBlocksEachSide), to = std::min(blocks, b + kFloorBlocksEachSide + 1);
-        work.assign(blockMedian.begin() + from, blockMedian.begin() + to);
-        level[static_cast<size_t>(b)] = Median(work) * toMean;
+        level[static_cast<size_t>(b)] = UpperMedian(blockMedian.data() + from, static_cast<size_t>(to - from)) * toMean;
     }
     // Between block centres the floor is interpolated.
     for (int i = 0; i < n; ++i) {

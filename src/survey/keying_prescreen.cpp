@@ -37,7 +37,7 @@ double KeyingPrescreen::BestScore(const std::vector<double>& series, double rowR
     // single precision.
     const int blocks = BlockCount(rows, DetectorLines::kLevelBlockRows);
     blockLevel_.resize(static_cast<size_t>(blocks));
-    BlockLevels(series.data(), rows, DetectorLines::kLevelBlockRows, blockLevel_.data(), block_);
+    BlockLevels(series.data(), rows, DetectorLines::kLevelBlockRows, blockLevel_.data());
     levelled_.resize(static_cast<size_t>(rows));
     for (int j = 0; j < rows; ++j)
         levelled_[static_cast<size_t>(j)] =
@@ -58,7 +58,7 @@ double KeyingPrescreen::BestScore(const std::vector<double>& series, double rowR
     const int used = std::min(n / 2, static_cast<int>(std::ceil(kTopHz * 1.1 / binHz) + 2.0));
     power_.resize(static_cast<size_t>(used));
     for (int k = 0; k < used; ++k) power_[static_cast<size_t>(k)] = std::norm(std::complex<double>(out_[static_cast<size_t>(k)]));
-    DivideByLocalFloor(n / 2, power_, level_, block_);  // as the detector divides its own
+    DivideByLocalFloor(n / 2, power_, level_);  // as the detector divides its own
 
     // The trial repetition frequencies, stepped so that the top harmonic moves half a bin.
     const double fMin = 1.0 / pMax, fMax = 1.0 / pMin;

@@ -37,7 +37,7 @@ private:
     RealBuffer in_;
     ComplexBuffer out_;
     SpectrumWork work_;
-    std::vector<double> power_, block_, level_;
+    std::vector<double> power_, level_;
     std::vector<double> blockLevel_, levelled_;  // the line's level over its blocks, and the line over it
     std::vector<double> bestSum_;  // by the number of harmonics summed
     std::vector<double> enoughSum_;  // by the number: about the least sum that scores `enough`
