@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 
+#include "analysis/rank_value.h"
 #include "analysis/sensitive_decoding.h"
 
 namespace sorv {
@@ -719,6 +720,32 @@ RenderScratch& Scratch() {
     return scratch;
 }
 
+// Where a template's sub-sample k lies, in rows.
+double SubSamplePosition(int k) { return (k + 0.5) / kSubSamples - 0.5; }
+
+// The sub-samples m0 .. m1 of k0 .. k1 whose response window, `window` rows long and centred
+// on them, lies wholly within the key-down from `on` to `off`, by the very comparisons the
+// response makes (m0 > m1 when there are none). Both ends move monotonically with the
+// sub-sample, so a guess from the key's times needs at most a step or two to settle.
+void WhollyInside(double on, double off, double half, double window, int k0, int k1, int& m0, int& m1) {
+    m0 = k1 + 1;
+    m1 = k0 - 1;
+    if (!std::isfinite(on) || !std::isfinite(off) || !(off - on >= window)) return;
+    const auto started = [&](int k) { return !(on - SubSamplePosition(k) + half > 0.0); };
+    const auto notEnded = [&](int k) { return off - SubSamplePosition(k) + half >= window; };
+    const auto clampTo = [](double k, int lo, int hi) {
+        return static_cast<int>(std::clamp(k, static_cast<double>(lo), static_cast<double>(hi)));
+    };
+    int first = clampTo(std::ceil((on + half + 0.5) * kSubSamples - 0.5), k0, k1 + 1);
+    while (first > k0 && started(first - 1)) --first;
+    while (first <= k1 && !started(first)) ++first;
+    int last = clampTo(std::floor((off + half - window + 0.5) * kSubSamples - 0.5), k0 - 1, k1);
+    while (last < k1 && notEnded(last + 1)) ++last;
+    while (last >= k0 && !notEnded(last)) --last;
+    m0 = first;
+    m1 = last;
+}
+
 void RenderKeyingWith(const std::vector<KeyInterval>& keys, const RowResponse* response, int length,
                       std::vector<double>& amplitude, std::vector<double>& out) {
     out.assign(static_cast<size_t>(std::max(length, 0)), 0.0);
@@ -729,7 +756,6 @@ void RenderKeyingWith(const std::vector<KeyInterval>& keys, const RowResponse* r
     amplitude.assign(static_cast<size_t>(subs), 0.0);
     double* a = amplitude.data();
     const bool smeared = response && window > 0.0;
-    auto position = [](int k) { return (k + 0.5) / kSubSamples - 0.5; };  // in rows
     for (const KeyInterval& key : keys) {
         for (int wrap = -1; wrap <= 1; ++wrap) {
             const double on = key.on + wrap * length;
@@ -741,13 +767,20 @@ void RenderKeyingWith(const std::vector<KeyInterval>& keys, const RowResponse* r
             const int k0 = std::max(0, static_cast<int>(std::floor((from + 0.5) * kSubSamples)));
             const int k1 = std::min(subs - 1, static_cast<int>(std::ceil((to + 0.5) * kSubSamples)));
             if (smeared) {
-                for (int k = k0; k <= k1; ++k) {
-                    const double tau = position(k);
+                const auto smear = [&](int k) {
+                    const double tau = SubSamplePosition(k);
                     a[k] += response->Cumulative(off - tau + half) - response->Cumulative(on - tau + half);
-                }
+                };
+                // Sub-samples whose whole window lies inside the key-down take it whole: the
+                // window's share is exactly 0 before its start and exactly 1 past its end.
+                int m0, m1;
+                WhollyInside(on, off, half, window, k0, k1, m0, m1);
+                for (int k = k0; k < std::min(m0, k1 + 1); ++k) smear(k);
+                for (int k = m0; k <= m1; ++k) a[k] += 1.0;
+                for (int k = std::max(m0, m1 + 1); k <= k1; ++k) smear(k);
             } else {
                 for (int k = k0; k <= k1; ++k) {
-                    const double tau = position(k);
+                    const double tau = SubSamplePosition(k);
                     a[k] += tau >= on && tau < off ? 1.0 : 0.0;
                 }
             }
@@ -810,10 +843,8 @@ double ResidualNoise(const FoldedTrace& trace, const MorseReading& r) {
         squares.push_back(c * e * e);
     }
     if (squares.empty()) return 0.0;
-    const size_t mid = squares.size() / 2;
-    std::nth_element(squares.begin(), squares.begin() + static_cast<long>(mid), squares.end());
     const double kappa = trace.response ? trace.response->CorrelationFactor() : 1.0;
-    return std::sqrt(squares[mid] / 0.4549 * kappa);
+    return std::sqrt(UpperMedian(squares.data(), squares.size()) / 0.4549 * kappa);
 }
 
 // Takes the smaller of the trace's noise and the residual's for the reading's scores.

@@ -274,6 +274,54 @@ TEST(SensitiveDecoding, TheModelSeesTheRowsAsTheyAre) {
     EXPECT_TRUE(MorseIntervals("A?", t).empty());
 }
 
+// The template as its definition reads: at each of 4 sub-samples of a row, every key-down
+// (and its copies one period either side) seen through the row's window, the squares of
+// those amplitudes averaged over the row.
+std::vector<double> TemplateByDefinition(const std::vector<KeyInterval>& keys, const RowResponse& r, int length) {
+    const int subs = 4 * length;
+    const double half = r.LengthRows() / 2.0;
+    std::vector<double> a(static_cast<size_t>(subs), 0.0), out(static_cast<size_t>(length), 0.0);
+    for (const KeyInterval& key : keys)
+        for (int wrap = -1; wrap <= 1; ++wrap)
+            for (int k = 0; k < subs; ++k) {
+                const double tau = (k + 0.5) / 4 - 0.5;
+                const double on = key.on + wrap * length, off = key.off + wrap * length;
+                a[static_cast<size_t>(k)] += r.Cumulative(off - tau + half) - r.Cumulative(on - tau + half);
+            }
+    for (int i = 0; i < length; ++i) {
+        double sum = 0.0;
+        for (int s = 0; s < 4; ++s) sum += a[static_cast<size_t>(4 * i + s)] * a[static_cast<size_t>(4 * i + s)];
+        out[static_cast<size_t>(i)] = sum / 4;
+    }
+    return out;
+}
+
+TEST(SensitiveDecoding, TemplatesAreTheirDefinitionToTheBit) {
+    // Key-downs shorter and longer than the window, at fractional rows, across the trace's
+    // ends and touching each other, through a rectangular window and a tapered one.
+    RowResponse rectangular, tapered;
+    rectangular.SetRectangular(1.0);
+    tapered.Set({0.1, 0.4, 0.8, 1.0, 0.8, 0.4, 0.1}, 2.3);
+    std::mt19937 rng(17);
+    std::uniform_real_distribution<double> where(-5.0, 185.0), howLong(0.05, 14.0);
+    for (const RowResponse* r : {&rectangular, &tapered}) {
+        for (int trial = 0; trial < 200; ++trial) {
+            std::vector<KeyInterval> keys;
+            for (int k = 0; k < 1 + trial % 9; ++k) {
+                const double on = where(rng);
+                keys.push_back({on, on + (trial % 5 == 0 ? r->LengthRows() : howLong(rng))});
+            }
+            keys.push_back({keys.back().off, keys.back().off + 3.0});  // one key-down right after another
+            std::vector<double> rendered;
+            RenderKeying(keys, r, 180, rendered);
+            const std::vector<double> wanted = TemplateByDefinition(keys, *r, 180);
+            ASSERT_EQ(rendered.size(), wanted.size());
+            for (size_t i = 0; i < wanted.size(); ++i)
+                ASSERT_EQ(rendered[i], wanted[i]) << "trial " << trial << ", row " << i;
+        }
+    }
+}
+
 TEST(SensitiveDecoding, SpeedsAsTheProgramRecordsThem) {
     // A dot of 4.69 rows (8 wpm with a 1.2 s dot) gives a dash of 13.1 rows, counted 12.1.
     EXPECT_EQ(WpmOfTiming(kRowRate, {4.69, 0.0}), 7);
