@@ -2,8 +2,14 @@
 // one channel's rendering (its audio and baseband) with the 8-bit conversion, the combined
 // sidebands, the per-sample step on the channel's 48 kHz audio, the average spectrum, and the
 // detector on one channel's full store-sized stretch. See docs/performance.md.
+//
+// SORVANTEL_KEPT_PLANS=FILE runs the transforms on the plans `survey --tune-transforms` kept in
+// FILE, instead of those FFTW measures for half a second.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <vector>
 
@@ -13,10 +19,23 @@
 #include "survey/average_spectrum.h"
 #include "survey/channel_layout.h"
 #include "survey/channeliser.h"
+#include "survey/fft_plans.h"
 #include "survey/sideband_combiner.h"
 
 namespace sorv {
 namespace {
+
+const bool kKeptPlansLoaded = [] {
+    const char* file = std::getenv("SORVANTEL_KEPT_PLANS");
+    if (!file) return false;
+    if (!std::filesystem::exists(file)) {
+        std::fprintf(stderr, "%s: no such file; the transforms are measured\n", file);
+        return false;
+    }
+    const std::string message = LoadKeptPlans(file);
+    if (!message.empty()) std::fprintf(stderr, "%s\n", message.c_str());
+    return message.empty();
+}();
 
 constexpr int kRate = 192000;
 
@@ -44,6 +63,7 @@ void BM_SurveyForwardTransform(benchmark::State& state) {
     }
     state.counters["cpu_per_recording_s"] = benchmark::Counter(1.0 / BlocksPerSecond(g), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.counters["block"] = g.blockSize;
+    state.counters["kept_plans"] = kKeptPlansLoaded;
 }
 BENCHMARK(BM_SurveyForwardTransform)->Unit(benchmark::kMicrosecond);
 

@@ -571,6 +571,10 @@ bool ParseSurvey(const std::vector<std::string>& args, SurveyCommand& c, std::st
         c.combineSidebands = false;
         return true;
     });
+    w.Flag("--tune-transforms", [&c](std::string&) {
+        c.tuneTransforms = true;
+        return true;
+    });
     auto format = [&c](SurveyCommand::Format f) {
         return [&c, f](std::string& e) {
             if (c.format != SurveyCommand::Format::Text && c.format != f) e = "give --json or --csv, not both";

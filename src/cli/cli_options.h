@@ -66,6 +66,7 @@ struct SurveyCommand {
     std::optional<double> rateHz;        // --rate: for raw files
     double periodMin = 6.0, periodMax = 15.0;
     bool combineSidebands = true;        // --single-sideband turns it off
+    bool tuneTransforms = false;         // --tune-transforms: plan them thoroughly and keep them
     std::string logDir;
     std::string png;
     enum class Format { Text, Json, Csv } format = Format::Text;

@@ -11,6 +11,9 @@
 #include "cli/identification.h"
 #include "engine/text_format.h"
 #include "survey/band_picture.h"
+#include "survey/channeliser.h"
+#include "survey/fft_plans.h"
+#include "survey/transform_tuning.h"
 
 namespace sorv {
 
@@ -48,6 +51,12 @@ public:
     int Run() {
         if (command_.format == SurveyCommand::Format::Csv)
             streams_.out << "file,carrier_khz,ident,tone_offset_hz,sideband,period_s,score,wpm,start_s,end_s\n";
+        // Plans kept by an earlier --tune-transforms; without them FFTW measures its own.
+        const std::string kept = KeptPlansPath();
+        if (!kept.empty()) {
+            const std::string message = LoadKeptPlans(kept);
+            if (!message.empty()) session_.progress().Line("sorvantel-cli: " + message);
+        }
         for (const std::string& path : command_.files) Survey(path);
         session_.progress().Clear();
         return session_.AnyFailure() ? 1 : 0;
@@ -71,6 +80,7 @@ private:
         auto progress = [&](const std::string& stage, double done, double total) {
             session_.progress().Update(name, done, total, stage == "spectrum" ? "average spectrum" : "channels");
         };
+        if (command_.tuneTransforms) Tune(path, open);
         SurveyResult result;
         std::string message;
         if (!RunBandSurvey(open, options, result, message, progress)) {
@@ -89,6 +99,29 @@ private:
             session_.Warn(path, FormatC("the audio of some channels reached the 8-bit limits in %llu blocks",
                                         static_cast<unsigned long long>(result.clippedBlocks)));
         if (!result.readError.empty()) Fail(path, result.readError);
+    }
+
+    // The recording's rate, once it has been opened: a file that cannot be opened or has no
+    // usable rate is left to the survey to report.
+    void Tune(const std::string& path, const IqSourceOpener& open) {
+        std::string message;
+        const std::unique_ptr<IqSource> source = open(message);
+        if (!source || !CheckChannelRate(source->Info().sampleRate).empty()) return;
+        const int rate = static_cast<int>(source->Info().sampleRate);
+        if (SurveyTransformsTuned(rate)) {
+            session_.progress().Line(FormatC("%s: the transforms for %d Hz are tuned already", path.c_str(), rate));
+            return;
+        }
+        const std::string name = FileNameOf(path);
+        TuneSurveyTransforms(rate, TuningEffort::Thorough, [&](int done, int total) {
+            session_.progress().Update(name, done, total, "tuning transforms");
+        });
+        const std::string kept = KeptPlansPath();
+        const std::string saved = kept.empty() ? "neither XDG_CACHE_HOME nor HOME says where to keep them" : SaveKeptPlans(kept);
+        if (saved.empty())
+            session_.progress().Line(FormatC("%s: the transforms for %d Hz are tuned and kept in %s", path.c_str(), rate, kept.c_str()));
+        else
+            session_.Warn(path, "the transforms are tuned for this run only: " + saved);
     }
 
     // Messages from opening or reading a recording name it already.

@@ -6,6 +6,7 @@
 #include <complex>
 #include <cstddef>
 #include <memory>
+#include <string>
 
 #include <fftw3.h>
 
@@ -54,7 +55,15 @@ public:
     enum class Kind { Forward, Inverse, ComplexToReal, RealToComplex };
     FftPlan() = default;
     // measure: let FFTW time candidate algorithms (worth it for sizes run thousands of times).
+    // Either way a plan kept from an earlier tuning (LoadKeptPlans) is taken when there is one.
     FftPlan(Kind kind, int n, bool measure);
+    // Measures candidate algorithms without a time limit, so that FFTW keeps the plan (it
+    // keeps none whose measurement was cut short). Thorough: far more of them than `measure`
+    // tries, a minute or more for the largest sizes, for a transform up to several times
+    // faster. Done once, by TuneSurveyTransforms, and kept.
+    static FftPlan Tuned(Kind kind, int n, bool thorough);
+    // Whether a plan for this transform was kept (loaded or tuned in this run).
+    static bool IsKept(Kind kind, int n);
     ~FftPlan();
     FftPlan(FftPlan&& o) noexcept : plan_(o.plan_), kind_(o.kind_), n_(o.n_) { o.plan_ = nullptr; }
     FftPlan& operator=(FftPlan&& o) noexcept;
@@ -70,9 +79,17 @@ public:
     void Run(float* in, std::complex<float>* out) const;
 
 private:
+    FftPlan(Kind kind, int n, unsigned flags, double timeLimit);
     fftwf_plan plan_ = nullptr;
     Kind kind_ = Kind::Forward;
     int n_ = 0;
 };
+
+// FFTW's plans, kept in a file between runs ("wisdom"). Loading a file that does not exist is
+// no error; the others give a message naming the file. A file another FFTW made (another
+// version, or single against double precision) is refused by FFTW and reported.
+std::string LoadKeptPlans(const std::string& path);
+// Written beside the file first and renamed over it, so that a reader never sees half a file.
+std::string SaveKeptPlans(const std::string& path);
 
 }  // namespace sorv
