@@ -6,7 +6,9 @@
 #include "audio/file/iq_recording.h"
 #include "audio/file/recording_feed.h"
 #include "survey/channel_feed.h"
+#include "survey/fft_plans.h"
 #include "survey/parallel.h"
+#include "survey/transform_tuning.h"
 #include "engine/platform_services.h"
 #include "engine/sorvantel_doc.h"
 
@@ -71,6 +73,14 @@ bool RecordingAnalysis::BeginChannel(const std::string& path) {
     if (!source || !message.empty()) {
         platform_.ShowMessage("Cannot analyse " + (source ? path + ": " + message : message));
         return false;
+    }
+    // Plans kept by `sorvantel-cli survey --tune-transforms`, looked for once a run.
+    static bool plansLooked = false;
+    if (!plansLooked) {
+        plansLooked = true;
+        const std::string kept = KeptPlansPath();
+        const std::string problem = kept.empty() ? std::string() : LoadKeptPlans(kept);
+        if (!problem.empty()) platform_.ShowMessage(problem);
     }
     // The whole recording is read once for its average spectrum: a few seconds an hour.
     BandScan scan;
