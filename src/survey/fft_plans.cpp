@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <random>
 
 namespace sorv {
 
@@ -111,7 +112,8 @@ std::string SaveKeptPlans(const std::string& path) {
     const std::filesystem::path target(path);
     if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), error);
     if (error) return path + ": cannot make its folder: " + error.message();
-    const std::string temporary = path + ".new";
+    // A name of its own, so that two surveys tuning at once never write into one file.
+    const std::string temporary = path + ".new" + std::to_string(std::random_device{}());
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         out << text;

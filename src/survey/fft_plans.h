@@ -89,7 +89,8 @@ private:
 // no error; the others give a message naming the file. A file another FFTW made (another
 // version, or single against double precision) is refused by FFTW and reported.
 std::string LoadKeptPlans(const std::string& path);
-// Written beside the file first and renamed over it, so that a reader never sees half a file.
+// Written beside the file first and renamed over it, so that a reader never sees half a file
+// and two writers never mix theirs.
 std::string SaveKeptPlans(const std::string& path);
 
 }  // namespace sorv
