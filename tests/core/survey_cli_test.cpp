@@ -22,16 +22,8 @@ protected:
     static void SetUpTestSuite() {
         dir_ = new fs::path(fs::temp_directory_path() / ("sorvantel_survey_cli_" + std::to_string(::getpid())));
         fs::create_directories(*dir_);
-        test::IqScene scene;
-        scene.rate = 48000.0;
-        scene.centreHz = 400000.0;
-        scene.seconds = 42.0;
-        test::IqBeacon dgu;
-        dgu.offsetHz = -1000.0;
-        dgu.ident = "DGU";
-        dgu.periodSeconds = 6.0;
-        dgu.toneDb = -3.0;
-        dgu.carrierDb = 3.0;
+        test::IqScene scene = test::ShortDguBand();
+        const test::IqBeacon dgu = scene.beacons.front();
         test::IqBeacon kx = dgu;
         kx.offsetHz = 4500.0;
         kx.ident = "KX";

@@ -154,17 +154,7 @@ TEST_F(KeptPlans, LiveInTheUsersCache) {
 }
 
 TEST_F(KeptPlans, TheSurveyUsesThemAndSaysWhenItCannot) {
-    test::IqScene scene;
-    scene.rate = 48000.0;
-    scene.centreHz = 400000.0;
-    scene.seconds = 42.0;
-    test::IqBeacon dgu;
-    dgu.offsetHz = -1000.0;
-    dgu.ident = "DGU";
-    dgu.periodSeconds = 6.0;
-    dgu.toneDb = -3.0;
-    dgu.carrierDb = 3.0;
-    scene.beacons = {dgu};
+    const test::IqScene scene = test::ShortDguBand();
     const std::string band = Path("band.wav");
     ASSERT_TRUE(test::WriteIqWav(band, scene));
     const char* saved = std::getenv("XDG_CACHE_HOME");
