@@ -19,6 +19,7 @@ constexpr int kMostLines = 128;           // more lines than this are taken ever
 constexpr double kStopAttenuationDb = 85.0;
 constexpr size_t kChunk = 4096;
 constexpr double kLn2 = 0.6931471805599453;  // an exponential's median over its mean
+constexpr float kStrongBinOverMedian = 8.0f;
 
 std::vector<double> KaiserWindow(int n, double beta) {
     std::vector<double> w(static_cast<size_t>(n));
@@ -90,6 +91,30 @@ inline void FilterAt(const std::vector<float>& h, const float* xr, const float* 
         sr += h[k] * xr[k];
         si += h[k] * xi[k];
     }
+}
+
+// The noise's median power over the passband, without the bins a strong signal fills. A plain
+// median moves by a rank for every bin a key-down lifts far above the noise, whatever the
+// signal's strength: a beacon 10 dB over the noise (in 2500 Hz) fills some eight of the
+// passband's bins and raised the floor of each row it keyed by about 15 %. Every line divided
+// by that floor then carried the beacon's keying upside down, and an ident at twice the
+// beacon's period folded it as a misfit of 40 % of its own key-down. So the bins far above the
+// median (eight times: noise alone gets there once in 256 bins) count as a signal's, less the
+// one noise bin in four rows that gets there alone, and the floor is the median of the others:
+// the value at half the rank of those.
+float NoiseFloorOfRow(std::vector<float>& powers) {
+    const size_t mid = powers.size() / 2;
+    std::nth_element(powers.begin(), powers.begin() + static_cast<long>(mid), powers.end());
+    const float median = powers[mid];
+    const float strong = kStrongBinOverMedian * median;
+    size_t above = 0;
+    for (size_t i = mid + 1; i < powers.size(); ++i) above += powers[i] > strong ? 1 : 0;
+    const double noiseAbove = std::exp2(-static_cast<double>(kStrongBinOverMedian)) * static_cast<double>(powers.size());
+    const double signal = static_cast<double>(above) - noiseAbove;
+    if (signal < 1.0) return median;
+    const size_t rank = static_cast<size_t>((static_cast<double>(powers.size()) - signal) / 2.0);
+    std::nth_element(powers.begin(), powers.begin() + static_cast<long>(rank), powers.begin() + static_cast<long>(mid));
+    return powers[rank];
 }
 
 }  // namespace
@@ -321,11 +346,9 @@ void DetectorFrontEnd::MakeRow(long long first) {
         const size_t b = static_cast<size_t>(floorBins_[i]);
         floorWork_[i] = static_cast<float>(re_[b] * re_[b] + im_[b] * im_[b]);
     }
-    const size_t mid = floorWork_.size() / 2;
-    std::nth_element(floorWork_.begin(), floorWork_.begin() + static_cast<long>(mid), floorWork_.end());
     // Never below what the 8-bit samples' rounding alone leaves: in a silent recording the
     // floor would otherwise follow the keying of the one signal in it.
-    const float floor = std::max(floorWork_[mid], quantisationFloor_);
+    const float floor = std::max(NoiseFloorOfRow(floorWork_), quantisationFloor_);
     if (rowsMade_ >= dropBefore_) rows_->Append(power_.data(), floor);
     ++rowsMade_;
 }
