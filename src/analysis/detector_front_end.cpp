@@ -95,8 +95,8 @@ inline void FilterAt(const std::vector<float>& h, const float* xr, const float* 
 
 // The noise's median power over the passband, without the bins a strong signal fills. A plain
 // median moves by a rank for every bin a key-down lifts far above the noise, whatever the
-// signal's strength: a beacon 10 dB over the noise (in 2500 Hz) fills some eight of the
-// passband's bins and raised the floor of each row it keyed by about 15 %. Every line divided
+// signal's strength: a beacon 10 to 20 dB over the noise of its line fills some eight of the
+// passband's bins and raised the floor of each row it keyed by about 14 %. Every line divided
 // by that floor then carried the beacon's keying upside down, and an ident at twice the
 // beacon's period folded it as a misfit of 40 % of its own key-down. So the bins far above the
 // median (eight times: noise alone gets there once in 256 bins) count as a signal's, less the

@@ -222,6 +222,35 @@ TEST(SensitiveDecoding, AStrongBeaconsSmallLeftoversAreNotAMissingElement) {
     EXPECT_FALSE(AcceptableReading(r)) << Why(r);
 }
 
+// The detector's rows are powers in units of the noise's mean, and a key-down's power beats
+// with the noise: its variance is 1 + 2 S for a tone of power S, against 1 in the gaps. An
+// ident twice the noise's power, folded 25 times, reads at about 100 deviations; judged by
+// the gaps' noise alone, its key-downs stood 6 deviations out over some unit, by a third of
+// its amplitude, in many traces, and it was refused for a misfit.
+TEST(SensitiveDecoding, AStrongIdentsNoisierKeyDownsAreNoMisfit) {
+    static const RowResponse response = TwoRows();
+    constexpr double kFolds = 25.0;
+    int refused = 0, right = 0;
+    for (uint32_t seed = 1; seed <= 60; ++seed) {
+        TraceSpec s;
+        s.on = 2.0;
+        FoldedTrace trace = KeyedTrace(s, response);
+        std::mt19937 rng(seed);
+        std::normal_distribution<double> gauss(0.0, 1.0);
+        for (size_t i = 0; i < trace.value.size(); ++i) {
+            const double power = trace.value[i];
+            trace.value[i] += std::sqrt((1.0 + 2.0 * power) / kFolds) * gauss(rng);
+            trace.count[i] = kFolds;
+        }
+        trace.rowNoise = 1.0;
+        const MorseReading r = ReadMorse(trace, AutomaticUnits(kRowRate));
+        right += r.text == "DGU" ? 1 : 0;
+        refused += r.misfit >= kMostMisfit ? 1 : 0;
+    }
+    EXPECT_EQ(right, 60);
+    EXPECT_EQ(refused, 0);
+}
+
 TEST(SensitiveDecoding, AHalfIsReadAtTheWholesTiming) {
     static const RowResponse response = TwoRows();
     TraceSpec s;
