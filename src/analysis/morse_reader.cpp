@@ -882,11 +882,6 @@ void JudgeMorse(const FoldedTrace& given, MorseReading& r) {
     // the trace has none, leaves a whole unit's amplitude).
     const double u = r.timing.unit;
     const int width = std::max(1, static_cast<int>(std::lround(u)));
-    std::vector<double> residual(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i)
-        residual[static_cast<size_t>(i)] =
-            trace.count[static_cast<size_t>(i)] *
-            (trace.value[static_cast<size_t>(i)] - f.level - f.amplitude * t[static_cast<size_t>(i)]);
     // A key-down's power is noisier than a gap's: the signal beats with the noise. For
     // exponential noise of mean m a tone of power S leaves a variance of m^2 + 2 S m, and the
     // detector's series are in units of the noise's mean power (a steady tone or a keying that
@@ -895,9 +890,10 @@ void JudgeMorse(const FoldedTrace& given, MorseReading& r) {
     // stood out by 6 deviations over some unit in about every other trace, and refused it. The
     // allowance holds only where the text and the trace both hold a key-down: one that either
     // lacks must still stand out by the gaps' noise.
-    std::vector<double> spread(static_cast<size_t>(n));
+    std::vector<double> residual(static_cast<size_t>(n)), spread(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
         const size_t b = static_cast<size_t>(i);
+        residual[b] = trace.count[b] * (trace.value[b] - f.level - f.amplitude * t[b]);
         const double both = std::min(f.amplitude * t[b], trace.value[b] - f.level);
         spread[b] = trace.count[b] * (1.0 + 2.0 * std::max(0.0, both));
     }
