@@ -14,6 +14,14 @@ namespace {
 constexpr int kMaxFftSize = 1 << 22;
 constexpr int kMinBlockBins = 32;
 constexpr int kBlocksPerSpectrum = 256;  // floor resolution: a 256th of the spectrum
+// A fading beacon's harmonics spread over the rate of its fading (a minute-long fade, some
+// 0.02 Hz either side), about a block of the floor: such a block would take the harmonic's own
+// power for its floor (an ident at 50 deviations in its fold scored 3 here). So no block's
+// floor stands more than kWideCap times that of the wider block around it, an eighth as many
+// to the spectrum. The narrow blocks still keep a strong keying's harmonics and their skirts
+// from raising the floor between them, where another beacon's harmonics may lie.
+constexpr int kWideBlocksPerSpectrum = 32;
+constexpr double kWideCap = 1.5;
 constexpr double kLn2 = 0.6931471805599453;
 constexpr double kTaperShare = 0.05;  // of the rows, at either end
 
@@ -249,11 +257,10 @@ double ExpectedMedian(size_t n) {
     for (size_t i = 0; i <= n / 2; ++i) sum += 1.0 / static_cast<double>(n - i);
     return sum;
 }
-}  // namespace
 
-int DivideByLocalFloor(int halfSize, std::vector<double>& power, std::vector<double>& level) {
+// The median of each block of `width` bins over its expected value in noise.
+void BlockLevels(const std::vector<double>& power, int width, std::vector<double>& level) {
     const int used = static_cast<int>(power.size());
-    const int width = std::max(kMinBlockBins, halfSize / kBlocksPerSpectrum);
     const int blocks = std::max(1, used / width);
     level.assign(static_cast<size_t>(blocks), 0.0);
     for (int b = 0; b < blocks; ++b) {
@@ -263,18 +270,32 @@ int DivideByLocalFloor(int halfSize, std::vector<double>& power, std::vector<dou
         const size_t count = static_cast<size_t>(to - from);
         level[static_cast<size_t>(b)] = UpperMedian(power.data() + from, count) / ExpectedMedian(count);
     }
+}
+
+// The levels of blocks of `width` bins at bin k, linear between the block centres.
+double LevelAt(const std::vector<double>& level, int width, double k) {
+    const int blocks = static_cast<int>(level.size());
+    const double position = (k + 0.5) / width - 0.5;  // in block centres
+    if (blocks == 1 || position <= 0.0) return level[0];
+    if (position >= blocks - 1) return level[static_cast<size_t>(blocks - 1)];
+    const int b = static_cast<int>(position);
+    const double f = position - b;
+    return level[static_cast<size_t>(b)] * (1.0 - f) + level[static_cast<size_t>(b + 1)] * f;
+}
+
+}  // namespace
+
+int DivideByLocalFloor(int halfSize, std::vector<double>& power, std::vector<double>& level) {
+    const int used = static_cast<int>(power.size());
+    const int width = std::max(kMinBlockBins, halfSize / kBlocksPerSpectrum);
+    const int wideWidth = std::max(kMinBlockBins, halfSize / kWideBlocksPerSpectrum);
+    BlockLevels(power, width, level);
+    static thread_local std::vector<double> wide;
+    BlockLevels(power, wideWidth, wide);
+    for (size_t b = 0; b < level.size(); ++b)
+        level[b] = std::min(level[b], kWideCap * LevelAt(wide, wideWidth, (b + 0.5) * width - 0.5));
     for (int k = 0; k < used; ++k) {
-        const double position = (k + 0.5) / width - 0.5;  // in block centres
-        double floor;
-        if (blocks == 1 || position <= 0.0) {
-            floor = level[0];
-        } else if (position >= blocks - 1) {
-            floor = level[static_cast<size_t>(blocks - 1)];
-        } else {
-            const int b = static_cast<int>(position);
-            const double f = position - b;
-            floor = level[static_cast<size_t>(b)] * (1.0 - f) + level[static_cast<size_t>(b + 1)] * f;
-        }
+        const double floor = LevelAt(level, width, k);
         double& p = power[static_cast<size_t>(k)];
         p = floor > 0.0 ? p / floor : 0.0;
     }
