@@ -105,9 +105,10 @@ private:
 
 // Divides each bin of a power spectrum (bins 0 .. power.size() - 1 of a transform of 2 *
 // halfSize points) by the local noise level: the median of its block of bins over what the
-// median of as many exponential values is expected to be, interpolated linearly between the
-// block centres. A block with no power at all leaves its bins at 0. `level` receives each
-// block's level. Returns the width of a block in bins.
+// median of as many exponential values is expected to be, but no more than 1.5 times that of
+// a block eight times as wide around it, interpolated linearly between the block centres. A
+// block with no power at all leaves its bins at 0. `level` receives each block's level.
+// Returns the width of a block in bins.
 int DivideByLocalFloor(int halfSize, std::vector<double>& power, std::vector<double>& level);
 
 // A sum of `count` independent exponential noise units (gamma distributed) expressed as the
