@@ -352,7 +352,7 @@ bool SensitiveSearch::Judge(const Examined& e, CandidateRecord& record) const {
     record.silenceShare = r.silenceShare;
     record.halfLead[0] = record.halfLead[1] = 0.0;
     const bool verified = Verify(e, record);
-    return AcceptableReading(r) && verified;
+    return AcceptableReading(r) && r.fit.score >= AcceptScoreFor(seconds_) && verified;
 }
 
 // Each interleaved half, read at the whole's timing, must fit the whole's text well on its
@@ -646,6 +646,15 @@ bool AcceptableReading(const MorseReading& r) {
     const bool explained = (r.silence < kMostSilence || r.silenceShare < kMostSilenceShare) && r.misfit < kMostMisfit &&
                            r.residualRms < kMostResidualRms + kResidualRmsPerScore * r.fit.score;
     return !r.text.empty() && r.fit.score >= kAcceptScore && r.margin >= kAcceptMargin && explained;
+}
+
+double AcceptScoreFor(double seconds) {
+    constexpr double kCalibratedMinutes = 35.0;
+    constexpr double kPerInverseRootMinute = 18.0;
+    const double minutes = seconds / 60.0;
+    if (!(minutes > 0.0)) return std::numeric_limits<double>::infinity();
+    if (minutes >= kCalibratedMinutes) return kAcceptScore;
+    return kAcceptScore + kPerInverseRootMinute * (1.0 / std::sqrt(minutes) - 1.0 / std::sqrt(kCalibratedMinutes));
 }
 
 double MiddleTrialPeriod(double period) {

@@ -56,6 +56,15 @@ constexpr double kResidualRmsPerScore = 0.01;
 // Whether a reading of a whole fold is good enough to accept, before its halves are read.
 bool AcceptableReading(const MorseReading& reading);
 
+// The fit a reading of a recording `seconds` long must reach: kAcceptScore from 35 minutes
+// on, more for shorter ones. A fold of fewer periods is further from Gaussian (each row's
+// power is skewed, and fewer of them are averaged), and the best of the many texts and
+// timings a reading tries then scores higher in noise: calibrated on white noise, the
+// scores that one candidate in a hundred exceeds were 9.7 at 35 minutes, 11.0 at 10 and
+// 11.3 at 5. The threshold follows those tails (13.7 at 10 minutes, 16.0 at 5), so that a
+// noise candidate reaches it about as often at each length as 11 at 35 minutes.
+double AcceptScoreFor(double seconds);
+
 // One candidate as the search judged it, for calibration on noise.
 struct CandidateRecord {
     double hz = 0.0;           // the detector line's frequency

@@ -84,6 +84,28 @@ TEST(SensitiveSearch, NoiseGivesNothing) {
     }
 }
 
+// Noise folded over fewer periods reads higher, so a short recording's reading must fit
+// better to be believed: in 5 and 10 minutes nothing is reported below the score its length
+// asks (5 minutes had reported DGU at 14.0), while a clear ident still is, every time.
+TEST(SensitiveSearch, AShortRecordingNeedsAStrongerFit) {
+    EXPECT_EQ(AcceptScoreFor(35 * 60.0), kAcceptScore);
+    EXPECT_EQ(AcceptScoreFor(120 * 60.0), kAcceptScore);
+    EXPECT_GT(AcceptScoreFor(10 * 60.0), kAcceptScore + 2.0);
+    EXPECT_GT(AcceptScoreFor(5 * 60.0), AcceptScoreFor(10 * 60.0));
+    for (int rows : {9375, 18750}) {
+        const double least = AcceptScoreFor(rows / 31.25);
+        int clear = 0;
+        for (double snr : {0.4, 0.45, 0.5, 0.8}) {
+            for (uint32_t seed = 1; seed <= 4; ++seed) {
+                const auto found = Search(OneBeacon(snr, seed, rows));
+                for (const auto& d : found) EXPECT_GE(d.score, least) << rows << " rows: " << Describe(found);
+                if (snr == 0.8 && found.size() == 1 && found[0].ident == "DGU") ++clear;
+            }
+        }
+        EXPECT_EQ(clear, 4) << rows << " rows";
+    }
+}
+
 // A strong ident leaks into the lines beside it, and its key edges click there: the leaks read
 // as the same ident or as garbage at the same period, and none of them may be reported.
 TEST(SensitiveSearch, AStrongIdentIsReportedOnlyOnItsOwnLine) {
