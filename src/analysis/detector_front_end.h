@@ -14,9 +14,9 @@
 // of stored row j (the frame that ends after (j + 1) x D x S samples, for a decimation D and S
 // slots a row), so that periods and phases mean the same in both. Each row also carries its
 // noise floor: the median power across the whole passband, leaving out the bins a strong
-// signal fills, which follows impulsive static and a receiver's gain control row by row. Clicks are blanked in the audio
-// first (impulse_blanker.h), and mains hum near the searched tones is taken out of the
-// decimated audio (hum_canceller.h).
+// signal fills, which follows impulsive static and a receiver's gain control row by row.
+// Clicks are blanked in the audio first (impulse_blanker.h), and mains hum near the searched
+// tones is taken out of the decimated audio (hum_canceller.h).
 //
 //   DetectorFrontEnd front;
 //   DetectorRows rows;

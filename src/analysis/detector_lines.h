@@ -2,8 +2,9 @@
 // receivers deliver besides white noise:
 //
 //   - the noise floor of each row (the median over the passband of the bins no strong signal
-//     fills, which a beacon or a carrier barely moves) divides the row, so that static crashes, a receiver's gain control and any
-//     change of level over the night leave the rows' noise at one level;
+//     fills, which a beacon or a carrier barely moves) divides the row, so that static
+//     crashes, a receiver's gain control and any change of level over the night leave the
+//     rows' noise at one level;
 //   - a row whose floor stands far above the floor of the rows around it (a static crash)
 //     counts for less, in proportion: its noise is as large as any row's after the division,
 //     but a beacon's share of it is smaller by the same factor;

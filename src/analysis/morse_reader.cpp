@@ -916,7 +916,8 @@ void JudgeMorse(const FoldedTrace& given, MorseReading& r) {
             ++windows;
         }
         const double zOwn = s / (trace.rowNoise * std::sqrt(v));
-        if (f.amplitude > 0.0 && std::fabs(zOwn) >= kSignificantMisfit) worst = std::max(worst, std::fabs(s) / (c * f.amplitude));
+        if (f.amplitude > 0.0 && std::fabs(zOwn) >= kSignificantMisfit)
+            worst = std::max(worst, std::fabs(s) / (c * f.amplitude));
     }
     r.misfit = worst;
     r.residualRms = windows > 0 ? std::sqrt(squares / windows) : 0.0;

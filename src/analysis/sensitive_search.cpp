@@ -654,7 +654,8 @@ double AcceptScoreFor(double seconds) {
     const double minutes = seconds / 60.0;
     if (!(minutes > 0.0)) return std::numeric_limits<double>::infinity();
     if (minutes >= kCalibratedMinutes) return kAcceptScore;
-    return kAcceptScore + kPerInverseRootMinute * (1.0 / std::sqrt(minutes) - 1.0 / std::sqrt(kCalibratedMinutes));
+    const double shortfall = 1.0 / std::sqrt(minutes) - 1.0 / std::sqrt(kCalibratedMinutes);
+    return kAcceptScore + kPerInverseRootMinute * shortfall;
 }
 
 double MiddleTrialPeriod(double period) {

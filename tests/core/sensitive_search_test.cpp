@@ -93,7 +93,7 @@ TEST(SensitiveSearch, AShortRecordingNeedsAStrongerFit) {
     EXPECT_GT(AcceptScoreFor(10 * 60.0), kAcceptScore + 2.0);
     EXPECT_GT(AcceptScoreFor(5 * 60.0), AcceptScoreFor(10 * 60.0));
     for (int rows : {9375, 18750}) {
-        const double least = AcceptScoreFor(rows / 31.25);
+        const double least = AcceptScoreFor(rows / RowRecording{}.rowRate);
         int clear = 0;
         for (double snr : {0.4, 0.45, 0.5, 0.8}) {
             for (uint32_t seed = 1; seed <= 4; ++seed) {
