@@ -355,6 +355,10 @@ bool SensitiveSearch::Judge(const Examined& e, CandidateRecord& record) const {
     return AcceptableReading(r) && r.fit.score >= AcceptScoreFor(seconds_) && verified;
 }
 
+double MostHalfLead(double halfScore) {
+    return kMostHalfLead + kMostHalfLeadPerDeviation * std::max(0.0, halfScore - kAcceptScore);
+}
+
 // Each interleaved half, read at the whole's timing, must fit the whole's text well on its
 // own and read no other text clearly better, and one of them must spell it.
 bool SensitiveSearch::Verify(const Examined& e, CandidateRecord& record) const {
@@ -370,7 +374,7 @@ bool SensitiveSearch::Verify(const Examined& e, CandidateRecord& record) const {
             ++spelled;
         } else {
             record.halfLead[parity] = std::max(0.0, FitMorse(half, r.text, r.timing).score - own);
-            agree &= record.halfLead[parity] < kMostHalfLead;
+            agree &= record.halfLead[parity] < MostHalfLead(own);
         }
     }
     // Near the acceptance score two halves that both lean to neighbours of the text (OHM read

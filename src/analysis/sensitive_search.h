@@ -37,9 +37,13 @@ constexpr double kHalfScore = 4.0;
 // One half may read another text at the whole's timing, as long as it fits that text by less
 // than this (noise deviations) better than the whole's: the same elements split or joined
 // differently fit a half of a weak ident about as well, while a half of noise reads a text
-// of its own. The other half must spell the whole's text, unless the whole's fit stands at
-// this score or more.
+// of its own. A half that fits the whole's text at the acceptance score or more has shown a
+// beacon by itself (no half of noise has come near), and what it leans to then says only how
+// well the text is read: there it may lean by this much more for every deviation above it.
+// The other half must spell the whole's text, unless the whole's fit stands at this score or
+// more.
 constexpr double kMostHalfLead = 0.5;
+constexpr double kMostHalfLeadPerDeviation = 0.15;
 constexpr double kSpelledBelowScore = 2.0 * kAcceptScore;
 // ... and what it may leave unexplained: a key-down in the silence around the text (noise
 // deviations, or for a strong beacon a share of its key-down amplitude), and a residual over
@@ -64,6 +68,9 @@ bool AcceptableReading(const MorseReading& reading);
 // 11.3 at 5. The threshold follows those tails (13.7 at 10 minutes, 16.0 at 5), so that a
 // noise candidate reaches it about as often at each length as 11 at 35 minutes.
 double AcceptScoreFor(double seconds);
+// How much better one interleaved half may fit another text than the whole's, given its own
+// fit of the whole's text (noise deviations).
+double MostHalfLead(double halfScore);
 
 // One candidate as the search judged it, for calibration on noise.
 struct CandidateRecord {
