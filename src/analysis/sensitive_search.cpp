@@ -355,10 +355,6 @@ bool SensitiveSearch::Judge(const Examined& e, CandidateRecord& record) const {
     return AcceptableReading(r) && r.fit.score >= AcceptScoreFor(seconds_) && verified;
 }
 
-double MostHalfLead(double halfScore) {
-    return kMostHalfLead + kMostHalfLeadPerDeviation * std::max(0.0, halfScore - kAcceptScore);
-}
-
 // Each interleaved half, read at the whole's timing, must fit the whole's text well on its
 // own and read no other text clearly better, and one of them must spell it.
 bool SensitiveSearch::Verify(const Examined& e, CandidateRecord& record) const {
@@ -660,6 +656,10 @@ double AcceptScoreFor(double seconds) {
     if (minutes >= kCalibratedMinutes) return kAcceptScore;
     const double shortfall = 1.0 / std::sqrt(minutes) - 1.0 / std::sqrt(kCalibratedMinutes);
     return kAcceptScore + kPerInverseRootMinute * shortfall;
+}
+
+double MostHalfLead(double halfScore) {
+    return kMostHalfLead + kMostHalfLeadPerDeviation * std::max(0.0, halfScore - kAcceptScore);
 }
 
 double MiddleTrialPeriod(double period) {
